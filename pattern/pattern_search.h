@@ -1,0 +1,18 @@
+// The pattern search: the one entry into the pattern engine for the rest
+// of the system.
+#pragma once
+
+#include <vector>
+
+#include "platform/seam.h"
+
+namespace pattern {
+
+// Collects the text of capture group 0 of every successive match of
+// `pattern` over `text` (zero-terminated), once each when compared without
+// regard to ASCII case, in order of first occurrence. `results` is emptied
+// first. False for an empty pattern or text, or one that does not compile.
+// Internal failures raise PatternFailure.
+bool FindPatternGroups(const WideChar* pattern, const WideChar* text, std::vector<WideString>& results);
+
+}  // namespace pattern

@@ -1,0 +1,25 @@
+#include "platform/memory.h"
+
+#include <atomic>
+#include <cstdlib>
+
+namespace memory {
+namespace {
+std::atomic<FailureGate> gFailureGate{nullptr};
+}
+
+void SetFailureGate(FailureGate gate) { gFailureGate.store(gate); }
+
+bool GateAllows() {
+  FailureGate gate = gFailureGate.load();
+  return gate == nullptr || gate();
+}
+
+void* AllocateZeroed(std::size_t bytes) {
+  if (!GateAllows()) return nullptr;
+  return std::calloc(bytes == 0 ? 1 : bytes, 1);
+}
+
+void Release(void* block) { std::free(block); }
+
+}  // namespace memory
