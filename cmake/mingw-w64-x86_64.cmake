@@ -1,4 +1,6 @@
-# Cross-compiling the Windows x64 DLLs with Debian's mingw-w64 (posix threads).
+# Cross-compiling the Windows x64 DLLs with Debian's mingw-w64 (posix threads
+# flavour: std::thread and friends work, at the price of winpthread, which
+# the export libraries link statically).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(TOOLCHAIN_PREFIX x86_64-w64-mingw32)
@@ -11,3 +13,5 @@ set(CMAKE_FIND_ROOT_PATH /usr/${TOOLCHAIN_PREFIX})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+

@@ -1,0 +1,27 @@
+// The peer: libcurl posting a form the way a Linux user of it would for a
+// one-off exchange, with a fresh easy handle per request (no reuse).
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace bench {
+
+class CurlPoster {
+ public:
+  // `headerLines` go out in this order and replace libcurl's own
+  // (Host, Accept, Content-Type, Content-Length, Expect), so the request
+  // bytes can match another client's exactly.
+  explicit CurlPoster(std::vector<std::string> headerLines);
+
+  // One POST of `body` to `url`; the reply body lands in `reply`.
+  bool Post(const std::string& url, const std::string& body, std::string& reply) const;
+
+ private:
+  std::vector<std::string> headerLines_;
+};
+
+// libcurl's process-wide set-up, once per bench program.
+bool InitCurl();
+
+}  // namespace bench

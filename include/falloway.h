@@ -1,0 +1,94 @@
+/*
+ * Falloway: the account side. CheckAccount talks to the account service;
+ * the other exports talk to the signal server.
+ *
+ * Every export performs one synchronous HTTP form POST and returns 1 or 0.
+ * Texts are zero-terminated 8-bit strings, sent byte for byte: no
+ * percent-encoding, so an "&" or "=" inside a value splits into further
+ * form fields at the server. Doubles are sent in fixed point with six
+ * decimals and a full stop, whatever locale the process has set. The
+ * exports check none of their pointers.
+ *
+ * Blocking: a call blocks its thread until the exchange ends. It makes at
+ * most three attempts, each bounded by the time-outs of 60 s to connect,
+ * 30 s to send and 30 s to receive (name resolution has no time-out), so
+ * apart from name resolution one call returns within 3 x 120 s = 6 minutes.
+ *
+ * Repeated delivery: when a response is lost after the request went out,
+ * the POST is retried, so the server may receive the same request twice
+ * (up to three times). Servers should treat the posts as idempotent.
+ *
+ * Threads: calls keep no state and share nothing; they may run on any
+ * number of threads at once, and alongside calls into Kestrane.
+ *
+ * Outcome word, written by UpdateBalance and UpdateHistory into a caller
+ * buffer of at least 8 bytes: "success" and its zero (8 bytes) when the
+ * server answered 1; otherwise "failed" and its zero (7 bytes; the eighth
+ * byte keeps its value).
+ */
+#ifndef FALLOWAY_H
+#define FALLOWAY_H
+
+#include <stdint.h>
+
+#if defined(_WIN32)
+#define FALLOWAY_API
+#elif defined(__GNUC__)
+#define FALLOWAY_API __attribute__((visibility("default")))
+#else
+#define FALLOWAY_API
+#endif
+
+/* Size of the reply buffer that CheckAccount requires. A reply is written
+ * only when its UTF-8 form takes at most FALLOWAY_REPLY_BUFFER_BYTES - 1
+ * bytes, so a buffer zero-filled before the call stays zero-terminated. */
+#define FALLOWAY_REPLY_BUFFER_BYTES 65536
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Signs a user in at the account service ("/client/api_copytrade.php").
+ * type is sent as "1" when nonzero and "0" when zero; source_name is sent,
+ * and read, only when type is 0 (it may be null otherwise).
+ * reply must point to FALLOWAY_REPLY_BUFFER_BYTES writable bytes.
+ * Returns 1 when a reply arrived and fits: its whole UTF-8 form (M bytes)
+ * is written from the first byte on, without a terminating zero; bytes
+ * after the M-th keep what they held (an empty reply writes nothing).
+ * Returns 0, reply untouched, when no reply arrived or its UTF-8 form is
+ * longer than FALLOWAY_REPLY_BUFFER_BYTES - 1 bytes (it is never cut). */
+FALLOWAY_API int32_t CheckAccount(const char* email, const char* password, const char* account,
+                                  const char* source_name, int32_t type, char* reply);
+
+/* Reports an account's balance to "/admin/public/api/mt5/updateAccount".
+ * outcome: at least 8 bytes; receives the outcome word.
+ * Returns 1 when a reply arrived (outcome tells what it said), 0 when none
+ * did (outcome "failed"). A NaN or infinite balance is not sent at all:
+ * outcome "failed", return 0. */
+FALLOWAY_API int32_t UpdateBalance(const char* account_number, double account_balance, const char* currency_type,
+                                   int32_t inp_source, char* outcome);
+
+/* Asks "/admin/public/api/mt5/getLastUpdatedDate" when an account was last
+ * updated. last_update: at least 19 bytes (20, with the twentieth zeroed
+ * beforehand, to read it as a zero-terminated string).
+ * A reply of exactly 19 characters whose UTF-8 form is 19 bytes is written
+ * as those 19 bytes, without a terminating zero. Any other reply, and a
+ * failed exchange, write "failed" and its zero (7 bytes).
+ * Returns 1 when a reply arrived, 0 when none did. */
+FALLOWAY_API int32_t GetLastUpdate(const char* account_number, char* last_update);
+
+/* Uploads one deal to "/admin/public/api/mt5/updateAccount".
+ * Note the order: take_profit is passed before stop_loss but sent after it.
+ * outcome: at least 8 bytes; receives the outcome word.
+ * Returns 1 when a reply arrived, 0 when none did (outcome "failed"). A NaN
+ * or infinite double is not sent at all: outcome "failed", return 0. */
+FALLOWAY_API int32_t UpdateHistory(const char* account_number, int32_t deal_ticket, const char* deal_time,
+                                   int32_t deal_order, const char* deal_symbol, int32_t deal_type, int32_t deal_dir,
+                                   double deal_volume, double deal_price, double deal_profit, double take_profit,
+                                   double stop_loss, char* outcome);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* FALLOWAY_H */

@@ -1,0 +1,91 @@
+/*
+ * Kestrane: the signal exchange with the signal server.
+ *
+ * Every export performs one synchronous HTTP form POST and returns 1 or 0.
+ * Texts are zero-terminated 8-bit strings, sent byte for byte: no
+ * percent-encoding, so an "&" or "=" inside a value splits into further
+ * form fields at the server. The exports check none of their pointers.
+ *
+ * Blocking: a call blocks its thread until the exchange ends. It makes at
+ * most three attempts, each bounded by the time-outs of 60 s to connect,
+ * 30 s to send and 30 s to receive (name resolution has no time-out), so
+ * apart from name resolution one call returns within 3 x 120 s = 6 minutes.
+ *
+ * Repeated delivery: when a response is lost after the request went out,
+ * the POST is retried, so the server may receive the same request twice
+ * (up to three times). Servers should treat the posts as idempotent.
+ *
+ * Threads: calls keep no state and share nothing; they may run on any
+ * number of threads at once, and alongside calls into Falloway.
+ */
+#ifndef KESTRANE_H
+#define KESTRANE_H
+
+#include <stdint.h>
+
+#if defined(_WIN32)
+#define KESTRANE_API
+#elif defined(__GNUC__)
+#define KESTRANE_API __attribute__((visibility("default")))
+#else
+#define KESTRANE_API
+#endif
+
+/* Size of the reply buffer that RecvSignal requires. A reply is delivered
+ * only when its UTF-8 form takes at most KESTRANE_REPLY_BUFFER_BYTES - 1
+ * bytes, so a buffer zero-filled before the call stays zero-terminated. */
+#define KESTRANE_REPLY_BUFFER_BYTES 65536
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Reports one trade event to "/admin/public/api/mt5/sendSignal".
+ * The texts price, lots, margin, stop_loss, take_profit and occured_at are
+ * sent as the caller formatted them.
+ * Returns 1 when a reply arrived: *result = the reply read as a decimal
+ * integer (0 for a reply that is not a number). Returns 0 when no reply
+ * arrived: *result = -1. */
+KESTRANE_API int32_t SendSignal(const char* source, int32_t ticket, int32_t origin_ticket, const char* symbol,
+                                const char* price, int32_t cmd, const char* lots, const char* margin,
+                                const char* stop_loss, const char* take_profit, const char* occured_at,
+                                int32_t is_last, int32_t* result);
+
+/* Fetches signals from "/admin/public/api/mt5/receiveSignal".
+ * requested_at must be writable: every "." in it is replaced by "-" in
+ * place before anything is sent, and stays so whatever the outcome.
+ * close_interval is sent twice, as close_interval and as interval.
+ * reply must point to KESTRANE_REPLY_BUFFER_BYTES writable bytes.
+ *   *status 1, returns 1: the reply was delivered. The first 8 bytes of
+ *     reply are zeroed, then the whole UTF-8 form of the reply (M bytes) is
+ *     written from the first byte on, without a terminating zero; bytes
+ *     after max(8, M) keep what they held.
+ *   *status 84, returns 0: the server answered "" or exactly "0"; reply is
+ *     untouched.
+ *   *status -1, returns 0: no reply arrived, or the reply's UTF-8 form is
+ *     longer than KESTRANE_REPLY_BUFFER_BYTES - 1 bytes (it is never cut);
+ *     reply is untouched. */
+KESTRANE_API int32_t RecvSignal(const char* user, const char* source, int32_t open_interval, int32_t close_interval,
+                                char* requested_at, char* reply, int32_t* status);
+
+/* Asks "/admin/public/api/mt5/getLastRecord" about one position.
+ * Returns 1 with *result = the reply as an integer, or 0 with *result = -1
+ * when no reply arrived. */
+KESTRANE_API int32_t CheckPosition(const char* source, int32_t ticket, const char* symbol, int32_t* result);
+
+/* Reports new protective levels (sl, tp, as formatted by the caller) of a
+ * position to "/admin/public/api/updateTS".
+ * Returns 1 with *result = the reply as an integer, or 0 with *result = -1
+ * when no reply arrived. */
+KESTRANE_API int32_t UpdateTS(const char* source, int32_t ticket, const char* sl, const char* tp, int32_t* result);
+
+/* Submits a text of limits for a source to "/admin/public/api/checkLimits".
+ * Returns 1 with *result = the reply as an integer, or 0 with *result = -1
+ * when no reply arrived. */
+KESTRANE_API int32_t CheckLimits(const char* source, const char* limits, int32_t* result);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* KESTRANE_H */

@@ -1,0 +1,59 @@
+#include "pattern/match_context.h"
+
+#include "pattern/pattern_failure.h"
+
+namespace pattern {
+
+const GroupSpan& MatchContext::group(std::size_t index) const {
+  if (index >= static_cast<std::size_t>(groupCount_)) throw PatternFailure(E_INVALIDARG);
+  return groups_[index];
+}
+
+bool MatchContext::ReserveStack(std::size_t entries) { return stack_.Reserve(entries, 0); }
+
+bool MatchContext::Reset(std::int32_t groupCount, std::int32_t slotCount) {
+  groupCount_ = 0;
+  slotCount_ = 0;
+  depth_ = 0;
+  matchStart_ = kUnsetPosition;
+  matchEnd_ = kUnsetPosition;
+  const std::size_t groups = static_cast<std::size_t>(groupCount);
+  const std::size_t slots = static_cast<std::size_t>(slotCount);
+  if (!groups_.Reserve(groups, 0) || !slots_.Reserve(slots, 0)) return false;
+  for (std::size_t i = 0; i < groups; ++i) groups_[i] = GroupSpan{};
+  for (std::size_t i = 0; i < slots; ++i) slots_[i] = 0;
+  groupCount_ = groupCount;
+  slotCount_ = slotCount;
+  return true;
+}
+
+// The storage grows to 2 * depth + 2 entries when the depth reaches it.
+bool MatchContext::Push(std::size_t value) {
+  const std::size_t depth = depth_ + 1;
+  if (depth >= stack_.capacity()) {
+    const std::size_t capacity = stack_.capacity();
+    const std::size_t wanted = 2 * depth + 2;
+    const std::size_t byHalf = capacity + capacity / 2;
+    if (!stack_.Reserve(wanted > byHalf ? wanted : byHalf, depth)) return false;
+  }
+  depth_ = depth;
+  stack_[depth_] = value;
+  return true;
+}
+
+std::size_t MatchContext::Pop() {
+  if (depth_ == 0) return 0;
+  return stack_[depth_--];
+}
+
+GroupSpan& MatchContext::GroupAt(std::uint64_t index) {
+  if (index >= static_cast<std::uint64_t>(groupCount_)) throw PatternFailure(E_INVALIDARG);
+  return groups_[static_cast<std::size_t>(index)];
+}
+
+std::size_t& MatchContext::SlotAt(std::uint64_t index) {
+  if (index >= static_cast<std::uint64_t>(slotCount_)) throw PatternFailure(E_INVALIDARG);
+  return slots_[static_cast<std::size_t>(index)];
+}
+
+}  // namespace pattern

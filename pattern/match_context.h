@@ -1,0 +1,54 @@
+// The state and result of one Match call, reusable for many calls: the
+// backtrack stack's storage survives from one call to the next.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+
+#include "pattern/owned_array.h"
+
+namespace pattern {
+
+constexpr std::size_t kUnsetPosition = std::numeric_limits<std::size_t>::max();
+
+struct GroupSpan {
+  std::size_t start = kUnsetPosition;
+  std::size_t end = kUnsetPosition;
+  bool IsSet() const { return start != kUnsetPosition && end != kUnsetPosition; }
+};
+
+class MatchContext {
+ public:
+  // Positions are indexes into the text handed to Match.
+  std::int32_t groupCount() const { return groupCount_; }
+  std::size_t matchStart() const { return matchStart_; }
+  std::size_t matchEnd() const { return matchEnd_; }
+  // Raises PatternFailure(E_INVALIDARG) for a group outside the program.
+  const GroupSpan& group(std::size_t index) const;
+
+  // Room for `entries` stack entries before the first push; false if the
+  // allocator refuses (the stack then grows on demand).
+  bool ReserveStack(std::size_t entries);
+  std::size_t stackCapacity() const { return stack_.capacity(); }
+
+ private:
+  friend class PatternMatcher;
+
+  bool Reset(std::int32_t groupCount, std::int32_t slotCount);
+  bool Push(std::size_t value);
+  std::size_t Pop();
+  GroupSpan& GroupAt(std::uint64_t index);
+  std::size_t& SlotAt(std::uint64_t index);
+
+  std::int32_t groupCount_ = 0;
+  std::int32_t slotCount_ = 0;
+  std::size_t matchStart_ = kUnsetPosition;
+  std::size_t matchEnd_ = kUnsetPosition;
+  OwnedArray<std::size_t> slots_;
+  OwnedArray<GroupSpan> groups_;
+  OwnedArray<std::size_t> stack_;  // entries at places 1..depth_; place 0 unused
+  std::size_t depth_ = 0;
+};
+
+}  // namespace pattern

@@ -1,0 +1,92 @@
+// A compiled pattern: a flat list of instructions for the backtracking
+// matcher, with the number of capture groups and slots it needs.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "pattern/owned_array.h"
+#include "platform/seam.h"
+
+namespace pattern {
+
+// The numbers are part of the program format; the gaps are not opcodes.
+enum class Opcode : std::int32_t {
+  Pass = 0,
+  OpenGroup = 1,
+  CloseGroup = 2,
+  Char = 3,
+  AnyChar = 4,
+  InRanges = 7,
+  NotInRanges = 8,
+  Jump = 13,
+  PushPos = 14,
+  PopPos = 15,
+  Fork = 16,
+  Backtrack = 17,
+  PushSlot = 20,
+  PopSlot = 21,
+  SavePos = 22,
+  SaveDepth = 23,
+  LoadPos = 24,
+  LoadDepth = 25,
+  RequireProgress = 26,
+  BackRef = 27,
+  GiveUp = 28,
+  NextStart = 29,
+  Accept = 30,
+  PushGroup = 31,
+  PopGroup = 32,
+};
+
+enum class PatternError : std::int32_t {
+  Ok = 0,
+  OutOfMemory = 1,
+  UnclosedCapture = 2,
+  UnclosedGroup = 3,
+  BadClass = 4,
+  BadAbbreviation = 5,
+  EmptyClass = 6,
+  BadBackReference = 7,
+  ReversedRange = 8,
+  EmptyRepeat = 9,
+};
+
+struct PatternInstruction {
+  std::int32_t opcode;
+  std::uint64_t operand;  // instruction index, group, slot or unit; 0 if unused
+};
+
+// Growable instruction array; every access by index is range-checked.
+class InstructionList {
+ public:
+  std::size_t size() const { return count_; }
+  // False when the array cannot grow.
+  bool Append(Opcode opcode, std::uint64_t operand);
+  // Drops the instructions from `count` on.
+  void Truncate(std::size_t count);
+  void Clear();
+  // Raise PatternFailure(E_INVALIDARG) for an index at or past the end.
+  const PatternInstruction& At(std::size_t index) const;
+  void SetOperand(std::size_t index, std::uint64_t operand);
+
+ private:
+  OwnedArray<PatternInstruction> storage_;
+  std::size_t count_ = 0;
+};
+
+class PatternProgram {
+ public:
+  // Replaces whatever the program held with the code for the
+  // zero-terminated `pattern`. Anything but Ok leaves a program that must
+  // not be run.
+  PatternError Compile(const WideChar* pattern);
+
+  std::int32_t parseError = 0;
+  InstructionList instructions;
+  std::int32_t groupCount = 0;
+  std::int32_t slotCount = 0;
+  bool caseSensitive = true;  // Compile always clears it
+};
+
+}  // namespace pattern

@@ -1,0 +1,108 @@
+#include "platform/linux/request_headers.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "platform/linux/wide_text.h"
+
+namespace winhttp_linux {
+namespace {
+
+constexpr DWORD kErrorHeaderAlreadyExists = 12155;
+
+using Header = std::pair<std::string, std::string>;
+
+bool SameName(const std::string& a, const std::string& b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
+bool IsTokenCharacter(unsigned char c) {
+  return c > 0x20 && c < 0x7F && c != ':' && c != '(' && c != ')' && c != ',' && c != ';' &&
+         c != '"' && c != '/' && c != '[' && c != ']' && c != '=' && c != '{' && c != '}';
+}
+
+std::string Trimmed(const std::string& text) {
+  std::size_t from = text.find_first_not_of(" \t");
+  if (from == std::string::npos) return {};
+  return text.substr(from, text.find_last_not_of(" \t") - from + 1);
+}
+
+// "Name: value" into its parts; false for a line that is no header.
+bool SplitLine(const std::string& line, Header& header) {
+  std::size_t colon = line.find(':');
+  if (colon == std::string::npos || colon == 0) return false;
+  header.first = line.substr(0, colon);
+  if (!std::all_of(header.first.begin(), header.first.end(),
+                   [](char c) { return IsTokenCharacter(static_cast<unsigned char>(c)); }))
+    return false;
+  header.second = Trimmed(line.substr(colon + 1));
+  return std::none_of(header.second.begin(), header.second.end(),
+                      [](char c) { return c == '\r' || c == '\n' || c == '\0'; });
+}
+
+// Splits at CR LF (a bare LF is taken as a line end too); empty lines drop out.
+bool ParseLines(const std::string& text, std::vector<Header>& headers) {
+  std::size_t from = 0;
+  while (from < text.size()) {
+    std::size_t end = text.find('\n', from);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(from, end - from);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    from = end + 1;
+    if (line.empty()) continue;
+    Header header;
+    if (!SplitLine(line, header)) return false;
+    headers.push_back(std::move(header));
+  }
+  return true;
+}
+
+DWORD Merge(std::vector<Header>& lines, Header header, DWORD modifiers) {
+  auto existing = std::find_if(lines.begin(), lines.end(),
+                               [&](const Header& line) { return SameName(line.first, header.first); });
+  if (existing == lines.end()) {
+    if ((modifiers & WINHTTP_ADDREQ_FLAG_REPLACE) != 0 && (modifiers & WINHTTP_ADDREQ_FLAG_ADD) == 0)
+      return ERROR_WINHTTP_HEADER_NOT_FOUND;
+    if (!header.second.empty() || (modifiers & WINHTTP_ADDREQ_FLAG_REPLACE) == 0)
+      lines.push_back(std::move(header));
+    return ERROR_SUCCESS;
+  }
+  if ((modifiers & WINHTTP_ADDREQ_FLAG_ADD_IF_NEW) != 0) return kErrorHeaderAlreadyExists;
+  if ((modifiers & WINHTTP_ADDREQ_FLAG_COALESCE_WITH_SEMICOLON) != 0) {
+    existing->second += "; " + header.second;
+  } else if ((modifiers & WINHTTP_ADDREQ_FLAG_COALESCE_WITH_COMMA) != 0) {
+    existing->second += ", " + header.second;
+  } else if ((modifiers & WINHTTP_ADDREQ_FLAG_REPLACE) != 0) {
+    if (header.second.empty()) lines.erase(existing);
+    else existing->second = std::move(header.second);
+  } else {
+    lines.push_back(std::move(header));
+  }
+  return ERROR_SUCCESS;
+}
+
+}  // namespace
+
+DWORD RequestHeaders::Add(std::u16string_view text, DWORD modifiers) {
+  std::vector<Header> parsed;
+  if (!ParseLines(ToSingleByte(text), parsed)) return ERROR_WINHTTP_INVALID_HEADER;
+  std::vector<Header> merged = lines_;
+  for (Header& header : parsed) {
+    DWORD result = Merge(merged, std::move(header), modifiers);
+    if (result != ERROR_SUCCESS) return result;
+  }
+  lines_ = std::move(merged);
+  return ERROR_SUCCESS;
+}
+
+std::string BuildRequestHead(const RequestLine& line, const RequestHeaders& headers) {
+  std::string head = line.verb + " " + line.target + " HTTP/1.1\r\n";
+  head += "Host: " + line.hostField + "\r\n";
+  if (!line.userAgent.empty()) head += "User-Agent: " + line.userAgent + "\r\n";
+  for (const Header& header : headers.Lines()) head += header.first + ": " + header.second + "\r\n";
+  return head + "Connection: close\r\n\r\n";
+}
+
+}  // namespace winhttp_linux

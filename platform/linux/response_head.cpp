@@ -1,0 +1,120 @@
+#include "platform/linux/response_head.h"
+
+#include <cctype>
+#include <vector>
+
+namespace winhttp_linux {
+namespace {
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+std::string Lower(std::string_view text) {
+  std::string lower(text);
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return lower;
+}
+
+std::string_view Trim(std::string_view text) {
+  std::size_t from = text.find_first_not_of(" \t");
+  if (from == std::string_view::npos) return {};
+  return text.substr(from, text.find_last_not_of(" \t") - from + 1);
+}
+
+std::size_t SkipBlankLines(std::string_view data) {
+  std::size_t at = 0;
+  while (at < data.size() && (data[at] == '\r' || data[at] == '\n')) ++at;
+  return at;
+}
+
+// Lines of the block without their CR LF (a bare LF also ends a line).
+std::vector<std::string_view> SplitLines(std::string_view block) {
+  std::vector<std::string_view> lines;
+  std::size_t from = SkipBlankLines(block);
+  while (from < block.size()) {
+    std::size_t end = block.find('\n', from);
+    if (end == std::string_view::npos) end = block.size();
+    std::string_view line = block.substr(from, end - from);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (line.empty()) break;
+    lines.push_back(line);
+    from = end + 1;
+  }
+  return lines;
+}
+
+// "HTTP/d.d ddd[ reason]".
+bool ParseStatusLine(std::string_view line, ResponseHead& head) {
+  if (line.size() < 12 || line.compare(0, 5, "HTTP/") != 0 || !IsDigit(line[5]) || line[6] != '.' ||
+      !IsDigit(line[7]) || line[8] != ' ' || !IsDigit(line[9]) || !IsDigit(line[10]) ||
+      !IsDigit(line[11]) || (line.size() > 12 && line[12] != ' '))
+    return false;
+  head.statusDigits = std::string(line.substr(9, 3));
+  head.status = std::stoi(head.statusDigits);
+  return head.status >= 100;
+}
+
+// Each comma-separated entry must be the same plain decimal number.
+bool MergeContentLength(std::string_view value, ResponseHead& head) {
+  std::size_t from = 0;
+  do {
+    std::size_t comma = value.find(',', from);
+    std::string_view entry = Trim(value.substr(from, comma == std::string_view::npos ? comma : comma - from));
+    if (entry.empty()) return false;
+    std::uint64_t number = 0;
+    for (char c : entry) {
+      if (!IsDigit(c) || number > (UINT64_MAX - static_cast<unsigned>(c - '0')) / 10) return false;
+      number = number * 10 + static_cast<unsigned>(c - '0');
+    }
+    if (head.hasContentLength && number != head.contentLength) return false;
+    head.hasContentLength = true;
+    head.contentLength = number;
+    from = comma == std::string_view::npos ? value.size() + 1 : comma + 1;
+  } while (from <= value.size());
+  return true;
+}
+
+bool TakeField(std::string_view line, ResponseHead& head) {
+  std::size_t colon = line.find(':');
+  if (colon == std::string_view::npos || colon == 0 || line[0] == ' ' || line[0] == '\t') return false;
+  std::string name = Lower(Trim(line.substr(0, colon)));
+  std::string_view value = Trim(line.substr(colon + 1));
+  if (name == "content-length") return MergeContentLength(value, head);
+  if (name == "transfer-encoding") {
+    std::string codings = Lower(value);
+    std::size_t last = codings.rfind(',');
+    head.chunked = Trim(std::string_view(codings).substr(last == std::string::npos ? 0 : last + 1)) == "chunked";
+  }
+  return true;
+}
+
+}  // namespace
+
+std::size_t FindHeadEnd(std::string_view data) {
+  std::size_t from = SkipBlankLines(data);
+  for (std::size_t at = data.find('\n', from); at != std::string_view::npos; at = data.find('\n', at + 1)) {
+    std::size_t next = at + 1;
+    if (next < data.size() && data[next] == '\n') return next + 1;
+    if (next + 1 < data.size() && data[next] == '\r' && data[next + 1] == '\n') return next + 2;
+  }
+  return std::string_view::npos;
+}
+
+DWORD ParseResponseHead(std::string_view block, ResponseHead& head) {
+  head = ResponseHead{};
+  std::vector<std::string_view> lines = SplitLines(block);
+  if (lines.empty() || !ParseStatusLine(lines[0], head)) return ERROR_WINHTTP_INVALID_SERVER_RESPONSE;
+  for (std::size_t i = 1; i < lines.size(); ++i)
+    if (!TakeField(lines[i], head)) return ERROR_WINHTTP_INVALID_SERVER_RESPONSE;
+  for (std::string_view line : lines) head.rawHeaders.append(line).append("\r\n");
+  head.rawHeaders += "\r\n";
+  return ERROR_SUCCESS;
+}
+
+BodyFraming FramingOf(const ResponseHead& head, bool replyToHead) {
+  if (replyToHead || head.status == 204 || head.status == 304) return BodyFraming::None;
+  if (head.chunked) return BodyFraming::Chunked;
+  if (head.hasContentLength) return head.contentLength == 0 ? BodyFraming::None : BodyFraming::Length;
+  return BodyFraming::UntilClose;
+}
+
+}  // namespace winhttp_linux

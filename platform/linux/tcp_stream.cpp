@@ -1,0 +1,154 @@
+#include "platform/linux/tcp_stream.h"
+
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+
+namespace winhttp_linux {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Waits for `events` on fd; restarts after signals without extending the wait.
+int WaitFor(int fd, short events, int timeoutMs) {
+  const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  for (;;) {
+    pollfd entry{fd, events, 0};
+    int ready = poll(&entry, 1, timeoutMs);
+    if (ready >= 0 || errno != EINTR) return ready;
+    if (timeoutMs >= 0) {
+      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+      timeoutMs = left.count() > 0 ? static_cast<int>(left.count()) : 0;
+    }
+  }
+}
+
+int RemainingMs(Clock::time_point deadline, bool limited) {
+  if (!limited) return -1;
+  auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+  return left.count() > 0 ? static_cast<int>(left.count()) : 0;
+}
+
+bool IsHostCharacter(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
+         c == '-' || c == '_';
+}
+
+bool IsIpv6Character(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F') || c == ':' ||
+         c == '.';
+}
+
+std::string WithoutBrackets(const std::string& host) {
+  if (host.size() >= 2 && host.front() == '[' && host.back() == ']')
+    return host.substr(1, host.size() - 2);
+  return host;
+}
+
+}  // namespace
+
+bool IsAcceptableHostName(const std::string& host) {
+  std::string bare = WithoutBrackets(host);
+  if (bare.empty() || bare.size() > 255) return false;
+  bool ipv6 = bare.find(':') != std::string::npos;
+  for (char c : bare)
+    if (ipv6 ? !IsIpv6Character(c) : !IsHostCharacter(c)) return false;
+  return true;
+}
+
+void TcpStream::Close() {
+  if (fd_ >= 0) close(fd_);
+  fd_ = -1;
+}
+
+DWORD TcpStream::Open(const std::string& host, unsigned short port, const Timeouts& timeouts) {
+  Close();
+  timeouts_ = timeouts;
+  if (!IsAcceptableHostName(host)) return ERROR_WINHTTP_NAME_NOT_RESOLVED;
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_protocol = IPPROTO_TCP;
+  hints.ai_flags = AI_NUMERICSERV;
+  addrinfo* found = nullptr;
+  std::string service = std::to_string(port);
+  if (getaddrinfo(WithoutBrackets(host).c_str(), service.c_str(), &hints, &found) != 0 || !found)
+    return ERROR_WINHTTP_NAME_NOT_RESOLVED;
+  // One deadline for all addresses: trying several never exceeds the time-out.
+  const bool limited = PollTimeout(timeouts.connectMs) >= 0;
+  const auto deadline = Clock::now() + std::chrono::milliseconds(limited ? timeouts.connectMs : 0);
+  DWORD result = ERROR_WINHTTP_CANNOT_CONNECT;
+  for (addrinfo* entry = found; entry != nullptr; entry = entry->ai_next) {
+    int left = RemainingMs(deadline, limited);
+    if (left == 0) {
+      result = ERROR_WINHTTP_TIMEOUT;
+      break;
+    }
+    result = ConnectTo(entry->ai_addr, entry->ai_addrlen, entry->ai_family, left);
+    if (result == ERROR_SUCCESS) break;
+  }
+  freeaddrinfo(found);
+  return result;
+}
+
+DWORD TcpStream::ConnectTo(const void* address, unsigned addressLength, int family, int timeoutMs) {
+  fd_ = socket(family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  if (fd_ < 0) return ERROR_WINHTTP_CANNOT_CONNECT;
+  if (connect(fd_, static_cast<const sockaddr*>(address), addressLength) == 0) return ERROR_SUCCESS;
+  if (errno != EINPROGRESS) {
+    Close();
+    return ERROR_WINHTTP_CANNOT_CONNECT;
+  }
+  int ready = WaitFor(fd_, POLLOUT, timeoutMs);
+  int error = 0;
+  socklen_t size = sizeof error;
+  if (ready > 0 && getsockopt(fd_, SOL_SOCKET, SO_ERROR, &error, &size) == 0 && error == 0)
+    return ERROR_SUCCESS;
+  Close();
+  return ready == 0 ? ERROR_WINHTTP_TIMEOUT : ERROR_WINHTTP_CANNOT_CONNECT;
+}
+
+DWORD TcpStream::SendAll(const char* data, std::size_t size) {
+  if (fd_ < 0) return ERROR_WINHTTP_CONNECTION_ERROR;
+  std::size_t sent = 0;
+  while (sent < size) {
+    ssize_t put = send(fd_, data + sent, size - sent, MSG_NOSIGNAL);
+    if (put > 0) {
+      sent += static_cast<std::size_t>(put);
+      continue;
+    }
+    if (put < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
+      return ERROR_WINHTTP_CONNECTION_ERROR;
+    int ready = WaitFor(fd_, POLLOUT, PollTimeout(timeouts_.sendMs));
+    if (ready == 0) return ERROR_WINHTTP_TIMEOUT;
+    if (ready < 0) return ERROR_WINHTTP_CONNECTION_ERROR;
+  }
+  return ERROR_SUCCESS;
+}
+
+DWORD TcpStream::ReceiveSome(std::string& into, std::size_t limit, bool& closed) {
+  closed = false;
+  if (fd_ < 0) return ERROR_WINHTTP_CONNECTION_ERROR;
+  for (;;) {
+    int ready = WaitFor(fd_, POLLIN, PollTimeout(timeouts_.receiveMs));
+    if (ready == 0) return ERROR_WINHTTP_TIMEOUT;
+    if (ready < 0) return ERROR_WINHTTP_CONNECTION_ERROR;
+    std::size_t before = into.size();
+    into.resize(before + limit);
+    ssize_t got = recv(fd_, &into[before], limit, 0);
+    into.resize(before + (got > 0 ? static_cast<std::size_t>(got) : 0));
+    if (got > 0) return ERROR_SUCCESS;
+    if (got == 0) {
+      closed = true;
+      return ERROR_SUCCESS;
+    }
+    if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) return ERROR_WINHTTP_CONNECTION_ERROR;
+  }
+}
+
+}  // namespace winhttp_linux

@@ -1,0 +1,46 @@
+// One TCP connection with every wait bounded by the caller's time-outs.
+// Sockets are non-blocking and close-on-exec; sends never raise SIGPIPE.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "platform/linux/timeouts.h"
+#include "platform/linux/winhttp_api.h"
+
+namespace winhttp_linux {
+
+class TcpStream {
+ public:
+  TcpStream() = default;
+  ~TcpStream() { Close(); }
+  TcpStream(const TcpStream&) = delete;
+  TcpStream& operator=(const TcpStream&) = delete;
+
+  // Resolves `host` and tries each address in turn within the connect
+  // time-out. ERROR_SUCCESS or ERROR_WINHTTP_NAME_NOT_RESOLVED /
+  // _CANNOT_CONNECT / _TIMEOUT.
+  DWORD Open(const std::string& host, unsigned short port, const Timeouts& timeouts);
+
+  // ERROR_SUCCESS, ERROR_WINHTTP_TIMEOUT or ERROR_WINHTTP_CONNECTION_ERROR.
+  DWORD SendAll(const char* data, std::size_t size);
+
+  // Appends at most `limit` bytes once some arrive. `closed` tells that the
+  // peer ended the stream (nothing appended then).
+  DWORD ReceiveSome(std::string& into, std::size_t limit, bool& closed);
+
+  bool IsOpen() const { return fd_ >= 0; }
+  void Close();
+
+ private:
+  DWORD ConnectTo(const void* address, unsigned addressLength, int family, int timeoutMs);
+
+  int fd_ = -1;
+  Timeouts timeouts_;
+};
+
+// True for host names and address literals this layer will resolve:
+// letters, digits, '.', '-', '_', or an IPv6 literal (brackets stripped).
+bool IsAcceptableHostName(const std::string& host);
+
+}  // namespace winhttp_linux

@@ -1,0 +1,79 @@
+// Internal state shared by the fake's translation units.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "fake_platform.h"
+
+namespace fake::detail {
+
+enum class HandleKind { Session, Connection, Request };
+enum class RequestPhase { Opened, Sent, Received };
+
+struct RequestState {
+  std::vector<std::pair<std::u16string, std::u16string>> headers;
+  RequestPhase phase = RequestPhase::Opened;
+  Response response;
+  std::size_t chunk = 0;   // current body piece
+  std::size_t offset = 0;  // bytes of it already read
+};
+
+struct HandleInfo {
+  HandleKind kind = HandleKind::Session;
+  RequestState request;
+};
+
+struct FailureRule {
+  Call call;
+  DWORD error;
+  std::size_t fromNth;
+  std::size_t count;
+};
+
+struct TrackedString {
+  std::string label;
+  std::u16string text;  // storage handed out; never resized while tracked
+  std::size_t freeCount = 0;
+};
+
+struct State {
+  std::mutex mutex;
+  std::vector<Response> responses;
+  std::size_t nextResponse = 0;
+  std::vector<FailureRule> failures;
+  std::map<Call, std::size_t> callCounts;
+  UserProxyConfig userConfig;
+  ResolvedProxy resolved;
+  std::vector<CallRecord> journal;
+  std::map<HINTERNET, HandleInfo> handles;
+  std::uintptr_t nextHandle = 0x1000;
+  std::size_t badCloses = 0;
+  std::vector<std::unique_ptr<TrackedString>> handedOut;
+  std::size_t unknownFrees = 0;
+};
+
+State& TheState();
+
+// Counts the call and tells whether the script makes it fail (and with what).
+bool ScriptedFailure(State& state, Call call, DWORD& error);
+
+// Journals `record`, sets the thread's last error on failure, returns the
+// BOOL the call gives back.
+BOOL Finish(State& state, CallRecord record);
+
+HINTERNET NewHandle(State& state, HandleKind kind);
+HandleInfo* FindHandle(State& state, HINTERNET handle, HandleKind kind);
+
+// A tracked copy of `text` (zero-terminated), or null when absent.
+LPWSTR HandOut(State& state, const std::string& label, const std::optional<std::u16string>& text);
+
+std::u16string Widen(const std::string& bytes);
+std::u16string TextOf(LPCWSTR text, DWORD length);  // length (DWORD)-1: up to the zero
+
+}  // namespace fake::detail

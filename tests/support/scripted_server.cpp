@@ -1,0 +1,140 @@
+#include <algorithm>
+#include <chrono>
+#include <mutex>
+#include <thread>
+#include <utility>
+
+#include "accept_loop.h"
+#include "loopback_server.h"
+
+namespace testsupport {
+
+using detail::Socket;
+using detail::StopFlag;
+
+namespace {
+constexpr int kRequestReadMs = 3000;
+}
+
+Step Step::Respond(std::string bytes) {
+  Step step;
+  step.bytes = std::move(bytes);
+  return step;
+}
+
+Step Step::Trickle(std::string bytes, std::size_t pieceBytes, int pieceDelayMs) {
+  Step step;
+  step.action = StepAction::Trickle;
+  step.bytes = std::move(bytes);
+  step.pieceBytes = std::max<std::size_t>(1, pieceBytes);
+  step.pieceDelayMs = pieceDelayMs;
+  return step;
+}
+
+Step Step::CloseAtOnce() {
+  Step step;
+  step.action = StepAction::CloseAtOnce;
+  return step;
+}
+
+Step Step::Hold() {
+  Step step;
+  step.action = StepAction::Hold;
+  return step;
+}
+
+Step Step::SendThenReset(std::string bytes) {
+  Step step;
+  step.action = StepAction::SendThenReset;
+  step.bytes = std::move(bytes);
+  return step;
+}
+
+struct ScriptedServer::Impl {
+  std::vector<Step> script;
+  mutable std::mutex mutex;
+  std::vector<std::string> requests;  // guarded by mutex
+  std::vector<Socket> held;           // touched only by the server thread, then the destructor
+  std::unique_ptr<detail::AcceptLoop> loop;  // last: stopped before the rest goes
+
+  const Step& StepFor(std::size_t connection) const {
+    return script[std::min(connection, script.size() - 1)];
+  }
+
+  void Record(std::string request) {
+    std::lock_guard<std::mutex> lock(mutex);
+    requests.push_back(std::move(request));
+  }
+
+  void Serve(Socket connection, const StopFlag& stop, std::size_t index) {
+    const Step& step = StepFor(index);
+    if (step.action == StepAction::CloseAtOnce) {
+      Record("");
+      return;
+    }
+    Record(detail::ReadRequest(connection.Fd(), kRequestReadMs, stop));
+    switch (step.action) {
+      case StepAction::Respond:
+        detail::SendAll(connection.Fd(), step.bytes, stop);
+        detail::CloseGracefully(connection, stop);
+        break;
+      case StepAction::Trickle:
+        TrickleOut(connection, step, stop);
+        detail::CloseGracefully(connection, stop);
+        break;
+      case StepAction::Hold:
+        held.push_back(std::move(connection));
+        break;
+      case StepAction::SendThenReset:
+        detail::SendAll(connection.Fd(), step.bytes, stop);
+        detail::CloseWithReset(connection);
+        break;
+      case StepAction::CloseAtOnce:
+        break;
+    }
+  }
+
+  static void TrickleOut(Socket& connection, const Step& step, const StopFlag& stop) {
+    for (std::size_t at = 0; at < step.bytes.size(); at += step.pieceBytes) {
+      if (at > 0 && !detail::SleepUnlessStopped(step.pieceDelayMs, stop)) return;
+      if (!detail::SendAll(connection.Fd(), step.bytes.substr(at, step.pieceBytes), stop)) return;
+    }
+  }
+};
+
+ScriptedServer::ScriptedServer(std::vector<Step> script, std::uint16_t port)
+    : impl_(std::make_unique<Impl>()) {
+  impl_->script = script.empty() ? std::vector<Step>{Step::CloseAtOnce()} : std::move(script);
+  Impl* impl = impl_.get();
+  std::size_t next = 0;
+  impl_->loop = std::make_unique<detail::AcceptLoop>(
+      port, [impl, next](Socket connection, const StopFlag& stop) mutable {
+        impl->Serve(std::move(connection), stop, next++);
+      });
+}
+
+ScriptedServer::~ScriptedServer() { impl_->loop.reset(); }
+
+std::uint16_t ScriptedServer::Port() const { return impl_->loop->Port(); }
+
+std::string ScriptedServer::Url(const std::string& path) const {
+  return "http://127.0.0.1:" + std::to_string(Port()) + path;
+}
+
+std::vector<std::string> ScriptedServer::Requests() const {
+  std::lock_guard<std::mutex> lock(impl_->mutex);
+  return impl_->requests;
+}
+
+std::size_t ScriptedServer::ConnectionCount() const { return impl_->loop->Accepted(); }
+
+bool ScriptedServer::WaitForHandled(std::size_t count, int timeoutMs) const {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (impl_->loop->Handled() < count) {
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return true;
+}
+
+}  // namespace testsupport

@@ -1,0 +1,297 @@
+// The exchange steps of HttpClient::Send over the fake platform.
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "fake_fixture.h"
+#include "transport/http_client.h"
+
+namespace {
+
+using transport::HttpClient;
+using transporttest::FakePlatformTest;
+using transporttest::kHttpUrl;
+using transporttest::Wide;
+
+const WideString kFormHeaders = WTEXT("Content-Length: 7\r\nContent-Type: application/x-www-form-urlencoded\r\n");
+constexpr DWORD kCannotConnect = ERROR_WINHTTP_CANNOT_CONNECT;
+
+void PrepareForm(HttpClient& client) {
+  client.SetPostData("a=1&b=2", 7);
+  client.SetExtraHeaders(kFormHeaders);
+}
+
+struct VerbCase {
+  const char* verb;
+  bool sent;
+  const char16_t* wireVerb;  // verb given to WinHttpOpenRequest when sent
+};
+
+class VerbTest : public FakePlatformTest, public ::testing::WithParamInterface<VerbCase> {};
+
+TEST_P(VerbTest, OnlyGetAndPostInAnyCaseAreSent) {
+  fake::QueueResponse(fake::HttpReply(200, "ok"));
+  HttpClient client(kHttpUrl);
+  bool sent = client.Send(Wide(GetParam().verb));
+  EXPECT_EQ(sent, GetParam().sent);
+  if (GetParam().sent) {
+    std::vector<fake::CallRecord> opened = fake::CallsOf(fake::Call::OpenRequest);
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0].text, GetParam().wireVerb);
+    EXPECT_EQ(client.GetResponseText(), u"ok");
+  } else {
+    EXPECT_EQ(client.LastError(), 87u);
+    EXPECT_TRUE(fake::Journal().empty()) << "nothing may be opened for a refused verb";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Verbs, VerbTest,
+                         ::testing::Values(VerbCase{"post", true, u"POST"}, VerbCase{"POST", true, u"POST"},
+                                           VerbCase{"gEt", true, u"GET"}, VerbCase{"PUT", false, nullptr},
+                                           VerbCase{"", false, nullptr}, VerbCase{"POSTS", false, nullptr},
+                                           VerbCase{"GE", false, nullptr}));
+
+TEST_F(FakePlatformTest, EmptyUrlFailsWithPathNotFoundBeforeAnySession) {
+  HttpClient client(WideString{});
+  EXPECT_FALSE(client.Send(WTEXT("POST")));
+  EXPECT_EQ(client.LastError(), 3u);
+  EXPECT_TRUE(fake::Journal().empty());
+}
+
+TEST_F(FakePlatformTest, SessionRequestAndTimeoutsCarryTheDefaults) {
+  HttpClient client(WTEXT("http://service.test/admin/public/api/x"));
+  ASSERT_TRUE(client.Send(WTEXT("POST")));
+  std::vector<fake::CallRecord> open = fake::CallsOf(fake::Call::Open);
+  ASSERT_EQ(open.size(), 1u);
+  EXPECT_EQ(open[0].text, u"WinHttpClient");
+  EXPECT_EQ(open[0].accessType, static_cast<DWORD>(WINHTTP_ACCESS_TYPE_DEFAULT_PROXY));
+  EXPECT_FALSE(open[0].hasProxyList);
+  EXPECT_FALSE(open[0].hasBypassList);
+  EXPECT_EQ(open[0].flags, 0u);
+  std::vector<fake::CallRecord> timeouts = fake::CallsOf(fake::Call::SetTimeouts);
+  ASSERT_EQ(timeouts.size(), 1u);
+  EXPECT_EQ(std::vector<int>(timeouts[0].timeouts, timeouts[0].timeouts + 4), (std::vector<int>{0, 60000, 30000, 30000}));
+  std::vector<fake::CallRecord> connect = fake::CallsOf(fake::Call::Connect);
+  ASSERT_EQ(connect.size(), 1u);
+  EXPECT_EQ(connect[0].text, u"service.test");
+  EXPECT_EQ(connect[0].value, 80u);
+  EXPECT_EQ(client.Host(), u"service.test");
+  std::vector<fake::CallRecord> request = fake::CallsOf(fake::Call::OpenRequest);
+  ASSERT_EQ(request.size(), 1u);
+  EXPECT_EQ(request[0].path, u"/admin/public/api/x");
+  EXPECT_EQ(request[0].flags, 0u);
+  EXPECT_FALSE(request[0].nonDefaultArguments);
+  std::vector<fake::CallRecord> send = fake::CallsOf(fake::Call::SendRequest);
+  ASSERT_EQ(send.size(), 1u);
+  EXPECT_FALSE(send[0].nonDefaultArguments) << "the body never goes with the send";
+}
+
+TEST_F(FakePlatformTest, DefaultSettingsSetNoOptionAndNoCookieOnHttp) {
+  HttpClient client(kHttpUrl);
+  PrepareForm(client);
+  ASSERT_TRUE(client.Send(WTEXT("POST")));
+  EXPECT_EQ(fake::CountOf(fake::Call::SetOption), 0u);
+  for (const fake::CallRecord& add : fake::CallsOf(fake::Call::AddRequestHeaders)) {
+    EXPECT_EQ(add.text.find(u"Cookie"), std::u16string::npos);
+  }
+  EXPECT_EQ(fake::CountOf(fake::Call::GetIEProxyConfig), 0u);
+}
+
+TEST_F(FakePlatformTest, SecondSendReusesTheSessionAndSetsTimeoutsAgain) {
+  HttpClient client(kHttpUrl);
+  ASSERT_TRUE(client.Send(WTEXT("POST")));
+  ASSERT_TRUE(client.Send(WTEXT("GET")));
+  EXPECT_EQ(fake::CountOf(fake::Call::Open), 1u);
+  EXPECT_EQ(fake::CountOf(fake::Call::SetTimeouts), 2u);
+  EXPECT_EQ(fake::CountOf(fake::Call::OpenRequest), 2u);
+}
+
+TEST_F(FakePlatformTest, ClientClosesRequestThenConnectionThenSessionLast) {
+  {
+    HttpClient client(kHttpUrl);
+    ASSERT_TRUE(client.Send(WTEXT("POST")));
+    EXPECT_EQ(fake::OpenHandleCount(), 1u) << "only the session outlives Send";
+  }
+  std::vector<fake::CallRecord> closes = fake::CallsOf(fake::Call::CloseHandle);
+  HINTERNET session = fake::CallsOf(fake::Call::Open)[0].opened;
+  HINTERNET connection = fake::CallsOf(fake::Call::Connect)[0].opened;
+  HINTERNET request = fake::CallsOf(fake::Call::OpenRequest)[0].opened;
+  ASSERT_EQ(closes.size(), 3u);
+  EXPECT_EQ(closes[0].handle, request);
+  EXPECT_EQ(closes[1].handle, connection);
+  EXPECT_EQ(closes[2].handle, session);
+}
+
+struct FailureCase {
+  const char* name;
+  fake::Call call;
+  DWORD error;
+  std::size_t count;          // how many of those calls fail
+  std::uint32_t lastError;    // what the client reports
+  std::size_t sends;          // WinHttpSendRequest calls made
+};
+
+class FailedStepTest : public FakePlatformTest, public ::testing::WithParamInterface<FailureCase> {};
+
+TEST_P(FailedStepTest, FailsCleanlyWithTheRecordedReason) {
+  const FailureCase& failure = GetParam();
+  fake::FailCall(failure.call, failure.error, 1, failure.count);
+  fake::QueueResponse(fake::HttpReply(200, "reply"));
+  {
+    HttpClient client(kHttpUrl);
+    PrepareForm(client);
+    EXPECT_FALSE(client.Send(WTEXT("POST")));
+    EXPECT_EQ(client.LastError(), failure.lastError);
+    EXPECT_TRUE(client.GetResponseText().empty());
+    EXPECT_EQ(fake::CountOf(fake::Call::SendRequest), failure.sends);
+  }
+  // The fixture checks that every handle was closed.
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Steps, FailedStepTest,
+    ::testing::Values(FailureCase{"Open", fake::Call::Open, 12001, 1, 12001, 0},
+                      FailureCase{"CrackUrl", fake::Call::CrackUrl, 12005, 1, 0, 0},
+                      FailureCase{"Connect", fake::Call::Connect, 12007, 1, 0, 0},
+                      FailureCase{"OpenRequest", fake::Call::OpenRequest, 12001, 1, 0, 0},
+                      FailureCase{"EverySend", fake::Call::SendRequest, kCannotConnect, 99, kCannotConnect, 3},
+                      FailureCase{"EveryReceive", fake::Call::ReceiveResponse, 12002, 99, 12002, 3},
+                      FailureCase{"EveryHeaderAdd", fake::Call::AddRequestHeaders, 12153, 99, 12153, 0}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(FakePlatformTest, UncrackableUrlFailsWithoutConnecting) {
+  HttpClient client(WTEXT("ftp://service.test/x"));
+  EXPECT_FALSE(client.Send(WTEXT("POST")));
+  EXPECT_EQ(fake::CountOf(fake::Call::Connect), 0u);
+  EXPECT_TRUE(client.GetResponseText().empty());
+}
+
+TEST_F(FakePlatformTest, AnyStatusIsAReplyAndIsRecordedAsText) {
+  fake::QueueResponse(fake::HttpReply(500, "server error page"));
+  HttpClient client(kHttpUrl);
+  ASSERT_TRUE(client.Send(WTEXT("POST")));
+  EXPECT_EQ(client.StatusCode(), u"500");
+  EXPECT_EQ(client.GetResponseText(), u"server error page");
+}
+
+TEST_F(FakePlatformTest, RetryAfterLostResponseAddsTheHeaderLinesOnlyOnce) {
+  fake::FailCall(fake::Call::ReceiveResponse, ERROR_WINHTTP_CONNECTION_ERROR, 1, 1);
+  fake::QueueResponse(fake::HttpReply(200, "42"));
+  HttpClient client(kHttpUrl);
+  PrepareForm(client);
+  ASSERT_TRUE(client.Send(WTEXT("POST")));
+  std::vector<fake::CallRecord> adds = fake::CallsOf(fake::Call::AddRequestHeaders);
+  ASSERT_EQ(adds.size(), 1u);
+  EXPECT_EQ(adds[0].text, kFormHeaders);
+  EXPECT_EQ(adds[0].flags, static_cast<DWORD>(WINHTTP_ADDREQ_FLAG_COALESCE_WITH_SEMICOLON));
+  std::vector<fake::CallRecord> sends = fake::CallsOf(fake::Call::SendRequest);
+  ASSERT_EQ(sends.size(), 2u);
+  for (const fake::CallRecord& send : sends) EXPECT_EQ(send.text, kFormHeaders) << "no \"7; 7\" on a retry";
+  EXPECT_EQ(fake::WrittenBytes(), "a=1&b=2a=1&b=2");
+}
+
+TEST_F(FakePlatformTest, FailedHeaderAddFailsTheAttemptAndIsTriedAgain) {
+  fake::FailCall(fake::Call::AddRequestHeaders, ERROR_NOT_ENOUGH_MEMORY, 1, 1);
+  HttpClient client(kHttpUrl);
+  PrepareForm(client);
+  ASSERT_TRUE(client.Send(WTEXT("POST")));
+  EXPECT_EQ(fake::CountOf(fake::Call::AddRequestHeaders), 2u);
+  std::vector<fake::CallRecord> sends = fake::CallsOf(fake::Call::SendRequest);
+  ASSERT_EQ(sends.size(), 1u) << "no body may go out before its Content-Length line";
+  EXPECT_EQ(sends[0].text, kFormHeaders);
+  EXPECT_EQ(client.LastError(), static_cast<std::uint32_t>(ERROR_NOT_ENOUGH_MEMORY));
+}
+
+TEST_F(FakePlatformTest, OutgoingCookiesGoInOneCookieLineAddedOnce) {
+  fake::FailCall(fake::Call::ReceiveResponse, 12002, 1, 1);
+  HttpClient client(kHttpUrl);
+  PrepareForm(client);
+  client.SetOutgoingCookies(WTEXT("a=1; b=2"));
+  ASSERT_TRUE(client.Send(WTEXT("POST")));
+  std::vector<fake::CallRecord> adds = fake::CallsOf(fake::Call::AddRequestHeaders);
+  ASSERT_EQ(adds.size(), 2u);
+  EXPECT_EQ(adds[1].text, u"Cookie: a=1; b=2");
+  EXPECT_EQ(fake::CallsOf(fake::Call::SendRequest).back().text, kFormHeaders + u"Cookie: a=1; b=2\r\n");
+}
+
+TEST_F(FakePlatformTest, FailedUploadIsRecordedAndTheAttemptGoesOn) {
+  fake::FailCall(fake::Call::WriteData, 12030, 1, 1);
+  fake::QueueResponse(fake::HttpReply(400, "no body"));
+  HttpClient client(kHttpUrl);
+  PrepareForm(client);
+  EXPECT_TRUE(client.Send(WTEXT("POST")));
+  EXPECT_EQ(client.LastError(), 12030u);
+  EXPECT_EQ(client.GetResponseText(), u"no body");
+}
+
+struct SecureCase {
+  const char16_t* url;
+  bool verify;
+  DWORD requestFlags;
+  bool securityOption;
+  DWORD port;
+};
+
+class SchemeTest : public FakePlatformTest, public ::testing::WithParamInterface<SecureCase> {};
+
+TEST_P(SchemeTest, CertificateErrorsAreIgnoredOnlyOnHttpsWithoutVerification) {
+  HttpClient client(GetParam().url);
+  client.SetVerifyCertificates(GetParam().verify);
+  ASSERT_TRUE(client.Send(WTEXT("GET")));
+  EXPECT_EQ(fake::CallsOf(fake::Call::OpenRequest)[0].flags, GetParam().requestFlags);
+  EXPECT_EQ(fake::CallsOf(fake::Call::Connect)[0].value, GetParam().port);
+  std::vector<fake::CallRecord> options = fake::CallsOf(fake::Call::SetOption);
+  ASSERT_EQ(options.size(), GetParam().securityOption ? 1u : 0u);
+  if (GetParam().securityOption) {
+    EXPECT_EQ(options[0].option, static_cast<DWORD>(WINHTTP_OPTION_SECURITY_FLAGS));
+    EXPECT_EQ(options[0].value, 4u);
+    DWORD flags = 0;
+    std::memcpy(&flags, options[0].bytes.data(), sizeof flags);
+    EXPECT_EQ(flags, 0x3100u);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Schemes, SchemeTest,
+                         ::testing::Values(SecureCase{u"https://s.test/x", false, WINHTTP_FLAG_SECURE, true, 443},
+                                           SecureCase{u"https://s.test:8443/x", true, WINHTTP_FLAG_SECURE, false, 8443},
+                                           SecureCase{u"http://s.test:8080/x", false, 0, false, 8080}));
+
+TEST_F(FakePlatformTest, OwnProxyOfAnyLengthIsSetWholeWithItsCredentials) {
+  WideString proxy = WTEXT("proxy.test:3128;") + WideString(400, WTEXT('p'));
+  HttpClient client(kHttpUrl);
+  client.SetProxy(proxy, WTEXT("user"), WTEXT("secret"));
+  ASSERT_TRUE(client.Send(WTEXT("POST")));
+  std::vector<fake::CallRecord> options = fake::CallsOf(fake::Call::SetOption);
+  ASSERT_EQ(options.size(), 3u);
+  EXPECT_EQ(options[0].option, static_cast<DWORD>(WINHTTP_OPTION_PROXY));
+  EXPECT_EQ(options[0].accessType, static_cast<DWORD>(WINHTTP_ACCESS_TYPE_NAMED_PROXY));
+  EXPECT_EQ(options[0].text, proxy);
+  EXPECT_FALSE(options[0].hasBypassList);
+  EXPECT_EQ(options[1].option, static_cast<DWORD>(WINHTTP_OPTION_PROXY_USERNAME));
+  EXPECT_EQ(options[1].text, u"user");
+  EXPECT_EQ(options[1].value, 8u);
+  EXPECT_EQ(options[2].option, static_cast<DWORD>(WINHTTP_OPTION_PROXY_PASSWORD));
+  EXPECT_EQ(options[2].text, u"secret");
+  EXPECT_EQ(options[2].value, 12u);
+}
+
+TEST_F(FakePlatformTest, ProxyPasswordWithoutUserIsNotSetAndFailuresAreRecorded) {
+  fake::FailCall(fake::Call::SetOption, 12009, 1, 1);
+  HttpClient client(kHttpUrl);
+  client.SetProxy(WTEXT("proxy.test:3128"), WideString{}, WTEXT("secret"));
+  ASSERT_TRUE(client.Send(WTEXT("POST")));
+  EXPECT_EQ(fake::CountOf(fake::Call::SetOption), 1u);
+  EXPECT_EQ(client.LastError(), 12009u);
+}
+
+TEST_F(FakePlatformTest, UserAgentAndTimeoutSettingsReachThePlatform) {
+  HttpClient client(kHttpUrl);
+  client.SetUserAgent(WTEXT("Probe/1"));
+  client.SetTimeouts(1, 2, 3, 4);
+  ASSERT_TRUE(client.Send(WTEXT("POST")));
+  EXPECT_EQ(fake::CallsOf(fake::Call::Open)[0].text, u"Probe/1");
+  const fake::CallRecord timeouts = fake::CallsOf(fake::Call::SetTimeouts)[0];
+  EXPECT_EQ(std::vector<int>(timeouts.timeouts, timeouts.timeouts + 4), (std::vector<int>{1, 2, 3, 4}));
+}
+
+}  // namespace

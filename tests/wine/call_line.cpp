@@ -1,0 +1,134 @@
+#include "call_line.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <sstream>
+
+namespace dllcaller {
+namespace {
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+bool FromHex(const std::string& hex, std::vector<char>& out) {
+  if (hex.size() % 2 != 0) return false;
+  out.clear();
+  for (std::size_t i = 0; i < hex.size(); i += 2) {
+    const int high = HexDigit(hex[i]);
+    const int low = HexDigit(hex[i + 1]);
+    if (high < 0 || low < 0) return false;
+    out.push_back(static_cast<char>(high * 16 + low));
+  }
+  return true;
+}
+
+bool ParseInt32(const std::string& text, std::int32_t& value) {
+  if (text.empty()) return false;
+  char* end = nullptr;
+  errno = 0;
+  const long long parsed = std::strtoll(text.c_str(), &end, 10);
+  if (errno != 0 || *end != '\0' || parsed < INT32_MIN || parsed > INT32_MAX) return false;
+  value = static_cast<std::int32_t>(parsed);
+  return true;
+}
+
+bool ParseBuffer(const std::string& spec, std::vector<char>& out) {
+  const std::size_t colon = spec.find(':');
+  if (colon == std::string::npos || spec.size() - colon != 3) return false;
+  std::int32_t size = 0;
+  std::vector<char> fill;
+  if (!ParseInt32(spec.substr(0, colon), size) || size <= 0 || size > (1 << 24)) return false;
+  if (!FromHex(spec.substr(colon + 1), fill)) return false;
+  out.assign(static_cast<std::size_t>(size), fill[0]);
+  return true;
+}
+
+bool ParseArg(const std::string& token, CallArg& arg) {
+  if (token == "null") {
+    arg.kind = 's';
+    arg.isNull = true;
+    return true;
+  }
+  if (token == "r") {
+    arg.kind = 'r';
+    arg.integer = kResultSentinel;
+    return true;
+  }
+  if (token.size() < 2 || token[1] != ':') return false;
+  arg.kind = token[0];
+  const std::string value = token.substr(2);
+  switch (arg.kind) {
+    case 's':
+    case 'w':
+      if (!FromHex(value, arg.bytes)) return false;
+      arg.bytes.push_back('\0');
+      return true;
+    case 'i':
+      return ParseInt32(value, arg.integer);
+    case 'd': {
+      char* end = nullptr;
+      arg.real = std::strtod(value.c_str(), &end);
+      return !value.empty() && *end == '\0';
+    }
+    case 'b':
+      return ParseBuffer(value, arg.bytes);
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+bool ParseCallLine(const std::string& line, CallLine& call, std::string& error) {
+  std::istringstream words(line);
+  if (!(words >> call.exportName)) {
+    error = "empty line";
+    return false;
+  }
+  call.args.clear();
+  std::string token;
+  while (words >> token) {
+    CallArg arg;
+    if (!ParseArg(token, arg)) {
+      error = "bad argument " + token;
+      return false;
+    }
+    call.args.push_back(std::move(arg));
+  }
+  return true;
+}
+
+std::string ArgKinds(const CallLine& call) {
+  std::string kinds;
+  for (const CallArg& arg : call.args) kinds.push_back(arg.kind);
+  return kinds;
+}
+
+std::string ToHex(const char* bytes, std::size_t size) {
+  static const char kDigits[] = "0123456789abcdef";
+  std::string hex;
+  hex.reserve(size * 2);
+  for (std::size_t i = 0; i < size; ++i) {
+    const unsigned char byte = static_cast<unsigned char>(bytes[i]);
+    hex.push_back(kDigits[byte >> 4]);
+    hex.push_back(kDigits[byte & 0x0F]);
+  }
+  return hex;
+}
+
+std::string FormatResult(const CallLine& call, int ret, unsigned long ms) {
+  std::ostringstream out;
+  out << call.exportName << " ret=" << ret << " ms=" << ms;
+  for (const CallArg& arg : call.args) {
+    if (arg.kind == 'r') out << " r=" << arg.integer;
+    if (arg.kind == 'w') out << " w=" << ToHex(arg.bytes.data(), arg.bytes.size());
+    if (arg.kind == 'b') out << " b=" << ToHex(arg.bytes.data(), arg.bytes.size());
+  }
+  return out.str();
+}
+
+}  // namespace dllcaller

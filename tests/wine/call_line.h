@@ -1,0 +1,49 @@
+// One call of the Windows caller program, as read from one input line and
+// written back as one output line. Texts travel hex-encoded so that any byte,
+// zero and CR/LF included, can be passed and shown.
+//
+// Input:  <Export> <arg> <arg> ...
+//   s:<hex>        read-only text (the bytes, a terminating zero is added)
+//   null           a null text pointer
+//   w:<hex>        writable text, rewritten in place by the export
+//   i:<decimal>    32-bit signed integer
+//   d:<decimal>    double (strtod syntax: also "nan", "inf")
+//   r              pointer to a 32-bit result, pre-set to kResultSentinel
+//   b:<size>:<hh>  caller buffer of <size> bytes, every byte pre-set to hh
+// Output: <Export> ret=<int> ms=<elapsed> then, for each r, w and b argument
+//   in order, r=<int>, w=<hex of the text and its zero> or b=<hex of the buffer>.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace dllcaller {
+
+constexpr std::int32_t kResultSentinel = 0x5A5A5A5A;
+
+struct CallArg {
+  char kind = 0;             // 's', 'w', 'i', 'd', 'r', 'b'; 's' with isNull for null
+  bool isNull = false;
+  std::vector<char> bytes;   // texts (with their zero) and buffers
+  std::int32_t integer = 0;  // 'i' value, 'r' storage
+  double real = 0.0;
+};
+
+struct CallLine {
+  std::string exportName;
+  std::vector<CallArg> args;
+};
+
+// Parses one input line; false with a reason when it is malformed.
+bool ParseCallLine(const std::string& line, CallLine& call, std::string& error);
+
+// The kinds of the arguments, e.g. "ssir", to compare with a signature.
+std::string ArgKinds(const CallLine& call);
+
+// The output line for a call that returned `ret` after `ms` milliseconds.
+std::string FormatResult(const CallLine& call, int ret, unsigned long ms);
+
+std::string ToHex(const char* bytes, std::size_t size);
+
+}  // namespace dllcaller

@@ -1,0 +1,91 @@
+// Values taken out of the response headers: raw text, charset, content
+// length, location digits, cookies, status code; and the GET page check.
+#include <vector>
+
+#include "pattern/pattern_search.h"
+#include "transport/form_post.h"
+#include "transport/http_client.h"
+#include "transport/wide_text.h"
+
+namespace transport {
+namespace {
+
+const WideChar kCharsetPattern[] = WTEXT("charset={[A-Za-z0-9\\-_]+}");
+const WideChar kContentLengthPattern[] = WTEXT("Content-Length: {[0-9]+}");
+const WideChar kLocationPattern[] = WTEXT("Location: {[0-9]+}");
+const WideChar kCookiePattern[] = WTEXT("Set-Cookie:\\b*{.+?}\\n");
+
+bool Found(const WideChar* pattern, const WideString& text, std::vector<WideString>& captures) {
+  return pattern::FindPatternGroups(pattern, text.c_str(), captures) && !captures.empty();
+}
+
+// One header query as text. The reported size is not trusted: the buffer
+// has room for an odd byte and a terminator the platform never writes, and
+// the text ends at the first zero inside it.
+bool QueryHeaderText(HINTERNET request, DWORD infoLevel, WideString& text) {
+  DWORD size = 0;
+  if (!WinHttpQueryHeaders(request, infoLevel, WINHTTP_HEADER_NAME_BY_INDEX, WINHTTP_NO_OUTPUT_BUFFER, &size,
+                           WINHTTP_NO_HEADER_INDEX) &&
+      GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
+    return false;
+  }
+  std::size_t units = size / sizeof(WideChar) + 2;
+  Block<WideChar> buffer = AllocateBlock<WideChar>(units);
+  if (!buffer) return false;
+  DWORD length = size;
+  if (!WinHttpQueryHeaders(request, infoLevel, WINHTTP_HEADER_NAME_BY_INDEX, buffer.get(), &length,
+                           WINHTTP_NO_HEADER_INDEX)) {
+    return false;
+  }
+  text = TextUpToZero(buffer.get(), units);
+  return true;
+}
+
+}  // namespace
+
+void HttpClient::ExtractResponseHeaders(HINTERNET request) {
+  WideString raw;
+  if (QueryHeaderText(request, WINHTTP_QUERY_RAW_HEADERS_CRLF, raw)) {
+    responseHeaders_ = std::move(raw);
+    TakeHeaderValues();
+  }
+  WideString status;
+  if (QueryHeaderText(request, WINHTTP_QUERY_STATUS_CODE, status)) statusCode_ = std::move(status);
+}
+
+void HttpClient::TakeHeaderValues() {
+  std::vector<WideString> captures;
+  if (!charsetFixed_ && Found(kCharsetPattern, responseHeaders_, captures)) responseCharset_ = captures.front();
+  if (Found(kContentLengthPattern, responseHeaders_, captures)) {
+    // Digits only, so never negative; clamped at the 32-bit maximum.
+    contentLength_ = static_cast<std::uint32_t>(ReplyToInt(captures.front()));
+  }
+  if (Found(kLocationPattern, responseHeaders_, captures)) redirectLocation_ = captures.front();
+  if (Found(kCookiePattern, responseHeaders_, captures)) AppendCookies(captures);
+}
+
+// Cookies of earlier responses stay in front; no blank goes between them
+// and the new values.
+void HttpClient::AppendCookies(const std::vector<WideString>& values) {
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    receivedCookies_ += values[i];
+    if (i + 1 < values.size()) receivedCookies_ += WTEXT("; ");
+  }
+  receivedCookies_ = TrimChars(receivedCookies_, WTEXT(" "));
+  if (!receivedCookies_.empty() && receivedCookies_.back() != WTEXT(';')) receivedCookies_ += WTEXT(';');
+}
+
+bool CheckHtmlComplete(const WideString& text) {
+  std::vector<WideString> captures;
+  if (!Found(WTEXT("{<html>}"), text, captures)) return true;
+  return Found(WTEXT("{</html>}"), text, captures);
+}
+
+WideString TrimChars(const WideString& text, const WideString& set) {
+  if (set.empty()) return text;
+  std::size_t start = text.find_first_not_of(set);
+  if (start == WideString::npos) return WideString();
+  return text.substr(start, text.find_last_not_of(set) - start + 1);
+}
+
+}  // namespace transport

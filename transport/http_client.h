@@ -1,0 +1,135 @@
+// A small synchronous HTTP client over WinHTTP: one object per endpoint,
+// given the bytes to upload and extra header lines, one exchange with Send,
+// the decoded reply from GetResponseText. Any response that arrives counts
+// as a successful exchange, whatever its status.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "platform/seam.h"
+#include "transport/owned_block.h"
+
+namespace transport {
+
+// Download progress: percent of the announced length, bytes so far, bytes
+// announced.
+using ProgressCallback = void (*)(double percent, std::uint32_t received, std::uint32_t total);
+
+constexpr std::uint32_t kInitialBodyCapacity = 10240;
+// Larger bodies are refused: no reply of these services comes near it, and
+// the decoded text must stay within the platform's int-sized conversions.
+constexpr std::uint32_t kMaxBodyBytes = 16u * 1024u * 1024u;
+constexpr int kMaxAttempts = 3;
+
+// `lastError` for a reply that came in truncated (ERROR_INVALID_DATA).
+constexpr std::uint32_t kErrorInvalidData = 13;
+
+// True unless `text` has an opening html tag and no closing one.
+bool CheckHtmlComplete(const WideString& text);
+
+// `text` without its leading and trailing characters that occur in `set`.
+WideString TrimChars(const WideString& text, const WideString& set);
+
+class HttpClient {
+ public:
+  explicit HttpClient(WideString url);
+  ~HttpClient();
+  HttpClient(const HttpClient&) = delete;
+  HttpClient& operator=(const HttpClient&) = delete;
+
+  // Keeps a private copy of the bytes to upload. False (and nothing kept)
+  // when the copy cannot be allocated.
+  bool SetPostData(const void* bytes, std::uint32_t length);
+  // Header lines, each ending in CR LF.
+  void SetExtraHeaders(const WideString& text);
+  // "GET" or "POST" in any letter case.
+  bool Send(const WideString& verb);
+  WideString GetResponseText() const { return responseText_; }
+
+  // Settings that keep their defaults in the libraries.
+  void SetVerifyCertificates(bool verify) { verifyCertificates_ = verify; }
+  void SetProxy(const WideString& server, const WideString& user = {}, const WideString& password = {});
+  void SetOutgoingCookies(const WideString& cookies) { outgoingCookies_ = cookies; }
+  void SetUserAgent(const WideString& agent) { userAgent_ = agent; }
+  void SetTimeouts(int resolveMs, int connectMs, int sendMs, int receiveMs);
+  // Decode with `charset` whatever the response headers say.
+  void SetFixedCharset(const WideString& charset);
+  void SetProgressCallback(ProgressCallback callback) { progressCallback_ = callback; }
+
+  // Results of the latest exchange.
+  std::uint32_t LastError() const { return lastError_; }
+  const WideString& Host() const { return host_; }
+  const WideString& ResponseHeaders() const { return responseHeaders_; }
+  const WideString& ResponseCharset() const { return responseCharset_; }
+  const WideString& StatusCode() const { return statusCode_; }
+  const WideString& ReceivedCookies() const { return receivedCookies_; }
+  const WideString& RedirectLocation() const { return redirectLocation_; }
+  std::uint32_t ContentLength() const { return contentLength_; }
+  std::uint32_t BodyLength() const { return bodyLength_; }
+
+ private:
+  enum class BodyRead { Ok, NoBuffer, CutShort };
+  enum class Attempt { Failed, Complete, CutShort, Abandoned };
+  // Which header adds have taken on the current request handle.
+  struct HeaderAdds {
+    bool extraHeaders = false;
+    bool cookies = false;
+  };
+
+  bool OpenSession();
+  bool RunAttempts(HINTERNET request, bool isGet);
+  Attempt RunAttempt(HINTERNET request, bool isGet, HeaderAdds& adds);
+  bool AddHeaderLines(HINTERNET request, HeaderAdds& adds);
+  bool AddHeaderText(HINTERNET request, const WideString& lines);
+  void ApplyOwnProxy(HINTERNET request);
+  void SetTextOption(HINTERNET request, DWORD option, const WideString& text);
+  void UploadPostData(HINTERNET request);
+
+  bool ProxyFallback(HINTERNET session, HINTERNET request, const WideString& url);
+  bool SendThroughScriptProxy(HINTERNET session, HINTERNET request, const WideString& url,
+                              const WideChar* scriptUrl);
+  void SetFixedProxy(HINTERNET request, WideChar* proxyList, WideChar* bypassList);
+
+  void ExtractResponseHeaders(HINTERNET request);
+  void TakeHeaderValues();
+  void AppendCookies(const std::vector<WideString>& values);
+
+  BodyRead ReadResponseBody(HINTERNET request);
+  BodyRead ReadBodyChunks(HINTERNET request, std::uint64_t& total, std::uint64_t& capacity);
+  bool StoreChunk(const unsigned char* chunk, std::uint64_t read, std::uint64_t& total, std::uint64_t& capacity);
+  bool MatchesAnnouncedLength(HINTERNET request, std::uint64_t total) const;
+  void DecodeResponseBody();
+  bool ReportProgress(std::uint32_t received);
+
+  HINTERNET session_ = nullptr;
+  bool verifyCertificates_ = false;
+  WideString url_;
+  WideString host_;
+  WideString responseHeaders_;
+  WideString responseText_;
+  WideString responseCharset_;
+  Block<unsigned char> bodyBuffer_;
+  std::uint32_t bodyLength_ = 0;
+  ProgressCallback progressCallback_ = nullptr;
+  std::uint32_t contentLength_ = 0;
+  WideString receivedCookies_;
+  WideString outgoingCookies_;
+  Block<unsigned char> postData_;
+  std::uint32_t postDataLength_ = 0;
+  WideString extraHeaders_;
+  WideString proxyServer_;
+  std::uint32_t lastError_ = 0;
+  WideString statusCode_;
+  WideString userAgent_ = WTEXT("WinHttpClient");
+  bool charsetFixed_ = false;
+  WideString proxyUser_;
+  WideString proxyPassword_;
+  WideString redirectLocation_;
+  int resolveTimeoutMs_ = 0;
+  int connectTimeoutMs_ = 60000;
+  int sendTimeoutMs_ = 30000;
+  int receiveTimeoutMs_ = 30000;
+};
+
+}  // namespace transport

@@ -1,0 +1,90 @@
+// What a failed send falls back to: the current user's proxy settings,
+// either a configuration script resolved and used at once, or a fixed
+// proxy put on the request for the next attempt.
+#include <cstring>
+
+#include "transport/http_client.h"
+
+namespace transport {
+namespace {
+
+// Strings the proxy functions hand out are the caller's to GlobalFree,
+// once each, on every path.
+template <typename Record>
+class GlobalStrings {
+ public:
+  GlobalStrings() { std::memset(&record_, 0, sizeof record_); }
+  ~GlobalStrings() { record_.Release(); }
+  GlobalStrings(const GlobalStrings&) = delete;
+  GlobalStrings& operator=(const GlobalStrings&) = delete;
+  Record& get() { return record_; }
+
+ private:
+  Record record_;
+};
+
+void FreeIfSet(LPWSTR text) {
+  if (text != nullptr) GlobalFree(text);
+}
+
+struct UserConfig : WINHTTP_CURRENT_USER_IE_PROXY_CONFIG {
+  void Release() {
+    FreeIfSet(lpszAutoConfigUrl);
+    FreeIfSet(lpszProxy);
+    FreeIfSet(lpszProxyBypass);
+  }
+};
+
+struct ResolvedProxy : WINHTTP_PROXY_INFO {
+  void Release() {
+    FreeIfSet(lpszProxy);
+    FreeIfSet(lpszProxyBypass);
+  }
+};
+
+}  // namespace
+
+bool HttpClient::ProxyFallback(HINTERNET session, HINTERNET request, const WideString& url) {
+  GlobalStrings<UserConfig> config;
+  if (!WinHttpGetIEProxyConfigForCurrentUser(&config.get())) {
+    lastError_ = GetLastError();
+    return false;
+  }
+  if (config.get().lpszAutoConfigUrl != nullptr) {
+    return SendThroughScriptProxy(session, request, url, config.get().lpszAutoConfigUrl);
+  }
+  if (config.get().lpszProxy != nullptr) SetFixedProxy(request, config.get().lpszProxy, config.get().lpszProxyBypass);
+  return false;
+}
+
+bool HttpClient::SendThroughScriptProxy(HINTERNET session, HINTERNET request, const WideString& url,
+                                        const WideChar* scriptUrl) {
+  WINHTTP_AUTOPROXY_OPTIONS options;
+  std::memset(&options, 0, sizeof options);
+  options.dwFlags = WINHTTP_AUTOPROXY_AUTO_DETECT | WINHTTP_AUTOPROXY_CONFIG_URL;
+  options.dwAutoDetectFlags = WINHTTP_AUTO_DETECT_TYPE_DHCP;
+  options.lpszAutoConfigUrl = scriptUrl;
+  options.lpvReserved = nullptr;
+  options.dwReserved = 0;
+  options.fAutoLogonIfChallenged = TRUE;
+  GlobalStrings<ResolvedProxy> proxy;
+  if (!WinHttpGetProxyForUrl(session, url.c_str(), &options, &proxy.get())) {
+    lastError_ = GetLastError();
+    return false;
+  }
+  WINHTTP_PROXY_INFO* record = &proxy.get();
+  return WinHttpSetOption(request, WINHTTP_OPTION_PROXY, record, sizeof(WINHTTP_PROXY_INFO)) &&
+         WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0);
+}
+
+// The record points at the platform's own strings, whatever their length:
+// WinHttpSetOption copies them before they are released.
+void HttpClient::SetFixedProxy(HINTERNET request, WideChar* proxyList, WideChar* bypassList) {
+  WINHTTP_PROXY_INFO record;
+  record.dwAccessType = WINHTTP_ACCESS_TYPE_NAMED_PROXY;
+  record.lpszProxy = proxyList;
+  record.lpszProxyBypass = bypassList;
+  if (!WinHttpSetOption(request, WINHTTP_OPTION_PROXY, &record, sizeof record)) lastError_ = GetLastError();
+}
+
+}  // namespace transport

@@ -1,0 +1,92 @@
+// The attempt loop on one request handle: header lines, the client's own
+// proxy, send (with the proxy fallback), upload, response, body.
+#include "transport/http_client.h"
+
+namespace transport {
+
+bool HttpClient::RunAttempts(HINTERNET request, bool isGet) {
+  HeaderAdds adds;
+  for (int attempt = 0; attempt < kMaxAttempts; ++attempt) {
+    Attempt outcome = RunAttempt(request, isGet, adds);
+    if (outcome != Attempt::Failed) return outcome == Attempt::Complete;
+  }
+  return false;
+}
+
+HttpClient::Attempt HttpClient::RunAttempt(HINTERNET request, bool isGet, HeaderAdds& adds) {
+  // Without its header lines the body would go out without its length.
+  if (!AddHeaderLines(request, adds)) return Attempt::Failed;
+  ApplyOwnProxy(request);
+  if (!WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0)) {
+    // The send's own reason stands unless the fallback records a later one.
+    lastError_ = GetLastError();
+    if (!ProxyFallback(session_, request, url_)) return Attempt::Failed;
+  }
+  UploadPostData(request);
+  if (!WinHttpReceiveResponse(request, nullptr)) {
+    lastError_ = GetLastError();
+    return Attempt::Failed;
+  }
+  ExtractResponseHeaders(request);
+  BodyRead body = ReadResponseBody(request);
+  if (body == BodyRead::NoBuffer) return Attempt::Abandoned;
+  DecodeResponseBody();
+  if (isGet && !CheckHtmlComplete(responseText_)) {
+    lastError_ = kErrorInvalidData;
+    return Attempt::Failed;
+  }
+  return body == BodyRead::Ok ? Attempt::Complete : Attempt::CutShort;
+}
+
+// WinHTTP keeps added lines on the handle and coalesces a second add into
+// the first ("Content-Length: 7; 7"), so each text is added until it takes.
+bool HttpClient::AddHeaderLines(HINTERNET request, HeaderAdds& adds) {
+  if (!extraHeaders_.empty() && !adds.extraHeaders) {
+    adds.extraHeaders = AddHeaderText(request, extraHeaders_);
+    if (!adds.extraHeaders) return false;
+  }
+  if (!outgoingCookies_.empty() && !adds.cookies) {
+    adds.cookies = AddHeaderText(request, WTEXT("Cookie: ") + outgoingCookies_);
+    if (!adds.cookies) return false;
+  }
+  return true;
+}
+
+bool HttpClient::AddHeaderText(HINTERNET request, const WideString& lines) {
+  if (WinHttpAddRequestHeaders(request, lines.c_str(), static_cast<DWORD>(lines.size()),
+                               WINHTTP_ADDREQ_FLAG_COALESCE_WITH_SEMICOLON)) {
+    return true;
+  }
+  lastError_ = GetLastError();
+  return false;
+}
+
+void HttpClient::ApplyOwnProxy(HINTERNET request) {
+  if (proxyServer_.empty()) return;
+  // The record points at the whole text, however long: WinHttpSetOption
+  // takes its own copy.
+  WideString proxy = proxyServer_;
+  WINHTTP_PROXY_INFO record;
+  record.dwAccessType = WINHTTP_ACCESS_TYPE_NAMED_PROXY;
+  record.lpszProxy = proxy.data();
+  record.lpszProxyBypass = nullptr;
+  if (!WinHttpSetOption(request, WINHTTP_OPTION_PROXY, &record, sizeof record)) lastError_ = GetLastError();
+  if (proxyUser_.empty()) return;
+  SetTextOption(request, WINHTTP_OPTION_PROXY_USERNAME, proxyUser_);
+  if (!proxyPassword_.empty()) SetTextOption(request, WINHTTP_OPTION_PROXY_PASSWORD, proxyPassword_);
+}
+
+void HttpClient::SetTextOption(HINTERNET request, DWORD option, const WideString& text) {
+  WideString copy = text;
+  if (!WinHttpSetOption(request, option, copy.data(), static_cast<DWORD>(copy.size() * sizeof(WideChar)))) {
+    lastError_ = GetLastError();
+  }
+}
+
+void HttpClient::UploadPostData(HINTERNET request) {
+  if (!postData_) return;
+  DWORD written = 0;
+  if (!WinHttpWriteData(request, postData_.get(), postDataLength_, &written)) lastError_ = GetLastError();
+}
+
+}  // namespace transport

@@ -1,0 +1,34 @@
+// Small wide-text helpers shared by the transport pieces.
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+
+#include "platform/seam.h"
+
+namespace transport {
+
+inline WideChar AsciiLower(WideChar c) {
+  return (c >= WTEXT('A') && c <= WTEXT('Z')) ? static_cast<WideChar>(c + (WTEXT('a') - WTEXT('A'))) : c;
+}
+
+// True when the first `count` units of `text` equal `lowerAscii` (given in
+// lower case) with ASCII letters compared without regard to case.
+inline bool StartsWithIgnoringCase(const WideString& text, const WideChar* lowerAscii, std::size_t count) {
+  if (text.size() < count) return false;
+  for (std::size_t i = 0; i < count; ++i) {
+    if (AsciiLower(text[i]) != lowerAscii[i]) return false;
+  }
+  return true;
+}
+
+inline bool EqualsIgnoringCase(const WideString& text, const WideString& lowerAscii) {
+  return text.size() == lowerAscii.size() && StartsWithIgnoringCase(text, lowerAscii.c_str(), lowerAscii.size());
+}
+
+// The text of a buffer of `units` units, up to its first zero (or all of it).
+inline WideString TextUpToZero(const WideChar* buffer, std::size_t units) {
+  return WideString(buffer, std::find(buffer, buffer + units, WideChar(0)));
+}
+
+}  // namespace transport
