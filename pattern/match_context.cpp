@@ -28,22 +28,12 @@ bool MatchContext::Reset(std::int32_t groupCount, std::int32_t slotCount) {
 }
 
 // The storage grows to 2 * depth + 2 entries when the depth reaches it.
-bool MatchContext::Push(std::size_t value) {
+bool MatchContext::GrowStack() {
   const std::size_t depth = depth_ + 1;
-  if (depth >= stack_.capacity()) {
-    const std::size_t capacity = stack_.capacity();
-    const std::size_t wanted = 2 * depth + 2;
-    const std::size_t byHalf = capacity + capacity / 2;
-    if (!stack_.Reserve(wanted > byHalf ? wanted : byHalf, depth)) return false;
-  }
-  depth_ = depth;
-  stack_[depth_] = value;
-  return true;
-}
-
-std::size_t MatchContext::Pop() {
-  if (depth_ == 0) return 0;
-  return stack_[depth_--];
+  const std::size_t capacity = stack_.capacity();
+  const std::size_t wanted = 2 * depth + 2;
+  const std::size_t byHalf = capacity + capacity / 2;
+  return stack_.Reserve(wanted > byHalf ? wanted : byHalf, depth);
 }
 
 GroupSpan& MatchContext::GroupAt(std::uint64_t index) {

@@ -36,8 +36,13 @@ class MatchContext {
   friend class PatternMatcher;
 
   bool Reset(std::int32_t groupCount, std::int32_t slotCount);
-  bool Push(std::size_t value);
-  std::size_t Pop();
+  bool Push(std::size_t value) {
+    if (depth_ + 1 >= stack_.capacity() && !GrowStack()) return false;
+    stack_[++depth_] = value;
+    return true;
+  }
+  std::size_t Pop() { return depth_ == 0 ? 0 : stack_[depth_--]; }
+  bool GrowStack();
   GroupSpan& GroupAt(std::uint64_t index);
   std::size_t& SlotAt(std::uint64_t index);
 

@@ -28,6 +28,7 @@ class OwnedArray {
     if (count > std::numeric_limits<std::size_t>::max() / sizeof(T)) return false;
     T* grown = static_cast<T*>(memory::AllocateZeroed(count * sizeof(T)));
     if (grown == nullptr) return false;
+    if (keep > capacity_) keep = capacity_;
     if (keep > 0) std::memcpy(grown, data_, keep * sizeof(T));
     memory::Release(data_);
     data_ = grown;

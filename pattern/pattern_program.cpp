@@ -5,14 +5,11 @@
 
 namespace pattern {
 
-bool InstructionList::Append(Opcode opcode, std::uint64_t operand) {
-  if (count_ == storage_.capacity()) {
-    const std::size_t capacity = storage_.capacity();
-    const std::size_t grown = capacity + capacity / 2;
-    if (!storage_.Reserve(grown > count_ + 1 ? grown : count_ + 1, count_)) return false;
-  }
-  storage_[count_++] = PatternInstruction{static_cast<std::int32_t>(opcode), operand};
-  return true;
+// By half the capacity, and by at least the one instruction needed.
+bool InstructionList::Grow() {
+  const std::size_t capacity = storage_.capacity();
+  const std::size_t grown = capacity + capacity / 2;
+  return storage_.Reserve(grown > count_ + 1 ? grown : count_ + 1, count_);
 }
 
 void InstructionList::Truncate(std::size_t count) {
@@ -24,10 +21,7 @@ void InstructionList::Clear() {
   count_ = 0;
 }
 
-const PatternInstruction& InstructionList::At(std::size_t index) const {
-  if (index >= count_) throw PatternFailure(E_INVALIDARG);
-  return storage_[index];
-}
+void InstructionList::ThrowOutOfRange() { throw PatternFailure(E_INVALIDARG); }
 
 void InstructionList::SetOperand(std::size_t index, std::uint64_t operand) {
   if (index >= count_) throw PatternFailure(E_INVALIDARG);

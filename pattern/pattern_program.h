@@ -62,15 +62,25 @@ class InstructionList {
  public:
   std::size_t size() const { return count_; }
   // False when the array cannot grow.
-  bool Append(Opcode opcode, std::uint64_t operand);
+  bool Append(Opcode opcode, std::uint64_t operand) {
+    if (count_ == storage_.capacity() && !Grow()) return false;
+    storage_[count_++] = PatternInstruction{static_cast<std::int32_t>(opcode), operand};
+    return true;
+  }
   // Drops the instructions from `count` on.
   void Truncate(std::size_t count);
   void Clear();
   // Raise PatternFailure(E_INVALIDARG) for an index at or past the end.
-  const PatternInstruction& At(std::size_t index) const;
+  const PatternInstruction& At(std::size_t index) const {
+    if (index >= count_) ThrowOutOfRange();
+    return storage_[index];
+  }
   void SetOperand(std::size_t index, std::uint64_t operand);
 
  private:
+  [[noreturn]] static void ThrowOutOfRange();
+  bool Grow();
+
   OwnedArray<PatternInstruction> storage_;
   std::size_t count_ = 0;
 };

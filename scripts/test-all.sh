@@ -27,7 +27,7 @@ install_missing() {
   if ((${#missing[@]})); then
     log "installing ${missing[*]}"
     export DEBIAN_FRONTEND=noninteractive
-    apt-get update && apt-get install -y --no-install-recommends "${missing[@]}" || return 1
+    apt-get update && apt-get install -y "${missing[@]}" || return 1
   fi
   # The double-formatting tests run under a locale with a decimal comma.
   if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then

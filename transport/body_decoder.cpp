@@ -5,8 +5,8 @@
 
 namespace transport {
 
-void HttpClient::DecodeResponseBody() {
-  if (!bodyBuffer_) return;
+bool HttpClient::DecodeResponseBody() {
+  if (!bodyBuffer_) return false;
   UINT codePage = CP_UTF8;
   DWORD flags = 0;
   if (!StartsWithIgnoringCase(responseCharset_, WTEXT("utf-8"), 5)) {
@@ -21,13 +21,13 @@ void HttpClient::DecodeResponseBody() {
     codePage = CP_ACP;
     flags = MB_PRECOMPOSED;
     units = MultiByteToWideChar(codePage, flags, bytes, sourceBytes, nullptr, 0);
-    if (units <= 0) return;
+    if (units <= 0) return false;
   }
   Block<WideChar> text = AllocateBlock<WideChar>(static_cast<std::size_t>(units));
-  if (!text) return;
-  if (MultiByteToWideChar(codePage, flags, bytes, sourceBytes, text.get(), units) > 0) {
-    responseText_ = TextUpToZero(text.get(), static_cast<std::size_t>(units));
-  }
+  if (!text) return false;
+  if (MultiByteToWideChar(codePage, flags, bytes, sourceBytes, text.get(), units) <= 0) return false;
+  responseText_ = TextUpToZero(text.get(), static_cast<std::size_t>(units));
+  return true;
 }
 
 }  // namespace transport

@@ -14,43 +14,51 @@ const WideChar kCharsetPattern[] = WTEXT("charset={[A-Za-z0-9\\-_]+}");
 const WideChar kContentLengthPattern[] = WTEXT("Content-Length: {[0-9]+}");
 const WideChar kLocationPattern[] = WTEXT("Location: {[0-9]+}");
 const WideChar kCookiePattern[] = WTEXT("Set-Cookie:\\b*{.+?}\\n");
+// Far above any real header block; a larger reported size is not believed.
+constexpr DWORD kMaxHeaderBytes = 1u << 20;
 
 bool Found(const WideChar* pattern, const WideString& text, std::vector<WideString>& captures) {
   return pattern::FindPatternGroups(pattern, text.c_str(), captures) && !captures.empty();
 }
 
+enum class HeaderQuery { Ok, Unavailable, NoMemory };
+
 // One header query as text. The reported size is not trusted: the buffer
 // has room for an odd byte and a terminator the platform never writes, and
 // the text ends at the first zero inside it.
-bool QueryHeaderText(HINTERNET request, DWORD infoLevel, WideString& text) {
+HeaderQuery QueryHeaderText(HINTERNET request, DWORD infoLevel, WideString& text) {
   DWORD size = 0;
   if (!WinHttpQueryHeaders(request, infoLevel, WINHTTP_HEADER_NAME_BY_INDEX, WINHTTP_NO_OUTPUT_BUFFER, &size,
                            WINHTTP_NO_HEADER_INDEX) &&
       GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
-    return false;
+    return HeaderQuery::Unavailable;
   }
+  if (size > kMaxHeaderBytes) return HeaderQuery::Unavailable;
   std::size_t units = size / sizeof(WideChar) + 2;
   Block<WideChar> buffer = AllocateBlock<WideChar>(units);
-  if (!buffer) return false;
+  if (!buffer) return HeaderQuery::NoMemory;
   DWORD length = size;
   if (!WinHttpQueryHeaders(request, infoLevel, WINHTTP_HEADER_NAME_BY_INDEX, buffer.get(), &length,
                            WINHTTP_NO_HEADER_INDEX)) {
-    return false;
+    return HeaderQuery::Unavailable;
   }
   text = TextUpToZero(buffer.get(), units);
-  return true;
+  return HeaderQuery::Ok;
 }
 
 }  // namespace
 
-void HttpClient::ExtractResponseHeaders(HINTERNET request) {
+bool HttpClient::ExtractResponseHeaders(HINTERNET request) {
   WideString raw;
-  if (QueryHeaderText(request, WINHTTP_QUERY_RAW_HEADERS_CRLF, raw)) {
+  const HeaderQuery rawQuery = QueryHeaderText(request, WINHTTP_QUERY_RAW_HEADERS_CRLF, raw);
+  if (rawQuery == HeaderQuery::Ok) {
     responseHeaders_ = std::move(raw);
     TakeHeaderValues();
   }
+  // The status is only recorded, so losing it harms no reply.
   WideString status;
-  if (QueryHeaderText(request, WINHTTP_QUERY_STATUS_CODE, status)) statusCode_ = std::move(status);
+  if (QueryHeaderText(request, WINHTTP_QUERY_STATUS_CODE, status) == HeaderQuery::Ok) statusCode_ = std::move(status);
+  return rawQuery != HeaderQuery::NoMemory;
 }
 
 void HttpClient::TakeHeaderValues() {

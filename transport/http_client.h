@@ -91,7 +91,9 @@ class HttpClient {
                               const WideChar* scriptUrl);
   void SetFixedProxy(HINTERNET request, WideChar* proxyList, WideChar* bypassList);
 
-  void ExtractResponseHeaders(HINTERNET request);
+  // False when header text the response has could not be held for lack of
+  // memory: the charset may then be missing, so the reply is not trusted.
+  bool ExtractResponseHeaders(HINTERNET request);
   void TakeHeaderValues();
   void AppendCookies(const std::vector<WideString>& values);
 
@@ -99,7 +101,9 @@ class HttpClient {
   BodyRead ReadBodyChunks(HINTERNET request, std::uint64_t& total, std::uint64_t& capacity);
   bool StoreChunk(const unsigned char* chunk, std::uint64_t read, std::uint64_t& total, std::uint64_t& capacity);
   bool MatchesAnnouncedLength(HINTERNET request, std::uint64_t total) const;
-  void DecodeResponseBody();
+  // False when the body could not be turned into text; `responseText`
+  // then still holds an earlier reply or nothing.
+  bool DecodeResponseBody();
   bool ReportProgress(std::uint32_t received);
 
   HINTERNET session_ = nullptr;

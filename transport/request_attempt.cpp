@@ -27,15 +27,17 @@ HttpClient::Attempt HttpClient::RunAttempt(HINTERNET request, bool isGet, Header
     lastError_ = GetLastError();
     return Attempt::Failed;
   }
-  ExtractResponseHeaders(request);
+  const bool headersWhole = ExtractResponseHeaders(request);
   BodyRead body = ReadResponseBody(request);
   if (body == BodyRead::NoBuffer) return Attempt::Abandoned;
-  DecodeResponseBody();
+  const bool decoded = DecodeResponseBody();
   if (isGet && !CheckHtmlComplete(responseText_)) {
     lastError_ = kErrorInvalidData;
     return Attempt::Failed;
   }
-  return body == BodyRead::Ok ? Attempt::Complete : Attempt::CutShort;
+  // A reply decoded without its charset, or not decoded at all, would be
+  // handed on as the server's answer: such an attempt ends cut short.
+  return body == BodyRead::Ok && headersWhole && decoded ? Attempt::Complete : Attempt::CutShort;
 }
 
 // WinHTTP keeps added lines on the handle and coalesces a second add into

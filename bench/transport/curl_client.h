@@ -9,9 +9,10 @@ namespace bench {
 
 class CurlPoster {
  public:
-  // `headerLines` go out in this order and replace libcurl's own
-  // (Host, Accept, Content-Type, Content-Length, Expect), so the request
-  // bytes can match another client's exactly.
+  // `headerLines` replace libcurl's own (Host, Accept, Content-Type,
+  // Content-Length, Expect) and go out in their order, except that libcurl
+  // always sends Host first; so the request bytes can match those of a
+  // client that does the same (the bench checks them on the server).
   explicit CurlPoster(std::vector<std::string> headerLines);
 
   // One POST of `body` to `url`; the reply body lands in `reply`.

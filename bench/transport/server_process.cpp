@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <cstdio>
 #include <string>
 #include <thread>
@@ -14,8 +15,8 @@
 namespace bench {
 namespace {
 
-// Reads the child's "ready" line within the time limit.
-bool AwaitReady(int fd) {
+// Reads the child's "ready <port>" line within the time limit; 0 if none.
+int AwaitReady(int fd) {
   std::string text;
   for (int waited = 0; waited < 50 && text.find('\n') == std::string::npos; ++waited) {
     pollfd entry{fd, POLLIN, 0};
@@ -25,7 +26,7 @@ bool AwaitReady(int fd) {
     if (got <= 0) break;
     text.append(buffer, static_cast<std::size_t>(got));
   }
-  return text.rfind("ready", 0) == 0;
+  return text.rfind("ready ", 0) == 0 ? std::atoi(text.c_str() + 6) : 0;
 }
 
 }  // namespace
@@ -53,7 +54,8 @@ bool ServerProcess::Start(int port, const std::string& captureFile, int captureC
     _exit(127);
   }
   close(pipeFds[1]);
-  const bool ready = pid_ > 0 && AwaitReady(pipeFds[0]);
+  port_ = pid_ > 0 ? AwaitReady(pipeFds[0]) : 0;
+  const bool ready = port_ > 0;
   close(pipeFds[0]);
   if (!ready) {
     std::fprintf(stderr, "bench: the server did not start on 127.0.0.1:%d\n", port);

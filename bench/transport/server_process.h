@@ -14,15 +14,20 @@ class ServerProcess {
   ServerProcess& operator=(const ServerProcess&) = delete;
   ~ServerProcess();
 
-  // Starts the server on 127.0.0.1:`port`; with a capture file, the raw
-  // bytes of its first `captureCount` requests are written there. Waits
-  // (at most 5 s) until it listens. False, with a message on stderr, if not.
+  // Starts the server on 127.0.0.1:`port` (0: any free port); with a
+  // capture file, the raw bytes of its first `captureCount` requests are
+  // written there. Waits (at most 5 s) until it listens. False, with a
+  // message on stderr, if not.
   bool Start(int port, const std::string& captureFile, int captureCount);
+
+  // The port it listens on, once started.
+  int Port() const { return port_; }
 
  private:
   void Stop();
 
   pid_t pid_ = -1;
+  int port_ = 0;
 };
 
 }  // namespace bench

@@ -66,6 +66,10 @@ struct Response {
   // The body, delivered in these pieces: each QueryDataAvailable reports
   // what is left of the current piece.
   std::vector<std::string> bodyChunks;
+  // When not 0, a platform that lies about the raw headers: their size
+  // query reports this many bytes, and a query with a buffer fills as much
+  // of it as the text covers, with no terminator when the text is longer.
+  DWORD reportedHeaderBytes = 0;
 };
 
 // A response with a status line, a Content-Length line for `body`, then

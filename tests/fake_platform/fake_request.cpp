@@ -146,6 +146,18 @@ DWORD CopyHeaderOut(const std::u16string& text, bool asNumber, LPVOID buffer, LP
   return 0;
 }
 
+DWORD CopyWithLiedSize(const std::u16string& text, DWORD reported, LPVOID buffer, LPDWORD bufferLength) {
+  if (bufferLength == nullptr) return ERROR_INVALID_PARAMETER;
+  if (buffer == nullptr) {
+    *bufferLength = reported;
+    return ERROR_INSUFFICIENT_BUFFER;
+  }
+  std::size_t bytes = std::min<std::size_t>(*bufferLength, (text.size() + 1) * sizeof(WCHAR));
+  std::memcpy(buffer, text.c_str(), bytes);
+  *bufferLength = static_cast<DWORD>(bytes);
+  return 0;
+}
+
 // Skips body pieces that are used up; the bytes left in the current one.
 std::size_t BytesLeftInPiece(RequestState& request) {
   const auto& chunks = request.response.bodyChunks;
@@ -316,7 +328,11 @@ BOOL WinHttpQueryHeaders(HINTERNET request, DWORD infoLevel, LPCWSTR name, LPVOI
   if (record.succeeded && record.error == 0) {
     record.error = LookUpHeader(*requestState, infoLevel & ~static_cast<DWORD>(WINHTTP_QUERY_FLAG_NUMBER), text);
   }
-  if (record.succeeded && record.error == 0) {
+  bool lying = record.succeeded && record.error == 0 && infoLevel == WINHTTP_QUERY_RAW_HEADERS_CRLF &&
+               requestState->response.reportedHeaderBytes != 0;
+  if (lying) {
+    record.error = CopyWithLiedSize(text, requestState->response.reportedHeaderBytes, buffer, bufferLength);
+  } else if (record.succeeded && record.error == 0) {
     record.error = CopyHeaderOut(text, (infoLevel & WINHTTP_QUERY_FLAG_NUMBER) != 0, buffer, bufferLength);
     record.text = text;
   }

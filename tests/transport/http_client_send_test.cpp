@@ -157,7 +157,7 @@ INSTANTIATE_TEST_SUITE_P(
                       FailureCase{"EverySend", fake::Call::SendRequest, kCannotConnect, 99, kCannotConnect, 3},
                       FailureCase{"EveryReceive", fake::Call::ReceiveResponse, 12002, 99, 12002, 3},
                       FailureCase{"EveryHeaderAdd", fake::Call::AddRequestHeaders, 12153, 99, 12153, 0}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& testCase) { return std::string(testCase.param.name); });
 
 TEST_F(FakePlatformTest, UncrackableUrlFailsWithoutConnecting) {
   HttpClient client(WTEXT("ftp://service.test/x"));

@@ -7,7 +7,7 @@
 //   bench_http_server --port N [--capture FILE --capture-count K]
 //                     [--idle-seconds S] [--max-seconds S]
 //
-// Prints "ready" on stdout once listening. With --capture, the raw bytes of
+// Prints "ready <port>" on stdout once listening (port 0 takes a free one). With --capture, the raw bytes of
 // the first K requests go to FILE, each as "<length>\n<bytes>".
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -63,7 +63,7 @@ bool ParseOptions(int argc, char** argv, Options& options) {
     else if (flag == "--max-seconds") options.maxSeconds = std::atoi(value);
     else return false;
   }
-  return options.port > 0 && options.port < 65536;
+  return options.port >= 0 && options.port < 65536;
 }
 
 int Listen(int port) {
@@ -261,7 +261,10 @@ int main(int argc, char** argv) {
   event.events = EPOLLIN;
   event.data.fd = listener;
   if (epoll < 0 || epoll_ctl(epoll, EPOLL_CTL_ADD, listener, &event) != 0) return 1;
-  std::printf("ready\n");
+  sockaddr_in bound{};
+  socklen_t boundSize = sizeof bound;
+  getsockname(listener, reinterpret_cast<sockaddr*>(&bound), &boundSize);
+  std::printf("ready %d\n", ntohs(bound.sin_port));
   std::fflush(stdout);
   Server server(options, listener, epoll);
   const int status = server.Run();

@@ -1,0 +1,71 @@
+// Compiles an arbitrary pattern and runs it over an arbitrary text. The
+// input is the pattern's bytes, a zero byte, then the text's bytes; each
+// byte is one unit, and a byte 0xFF makes the next byte a unit above the
+// basic Latin range. Lengths are bounded so that backtracking, which has no
+// step limit, stays fast: nested loops such as `{{..+}*n}*` take time
+// exponential in the text length, and 64 units stalled a run.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <vector>
+
+#include "pattern/pattern_failure.h"
+#include "pattern/pattern_matcher.h"
+#include "pattern/pattern_search.h"
+
+namespace {
+
+constexpr std::size_t kMaxPatternUnits = 24;
+constexpr std::size_t kMaxTextUnits = 20;
+
+// Reads units up to a zero byte, the end of the data or `limit` units.
+WideString TakeUnits(const std::uint8_t*& data, const std::uint8_t* end, std::size_t limit) {
+  WideString units;
+  while (data < end && *data != 0 && units.size() < limit) {
+    std::uint8_t byte = *data++;
+    if (byte == 0xFF && data < end) {
+      units.push_back(static_cast<WideChar>(0x100 + *data++ * 0x81));
+    } else {
+      units.push_back(static_cast<WideChar>(byte));
+    }
+  }
+  if (data < end && *data == 0) ++data;
+  return units;
+}
+
+void Check(bool condition) {
+  if (!condition) std::abort();
+}
+
+void CheckMatch(const pattern::PatternProgram& program, const WideString& text) {
+  pattern::MatchContext context;
+  std::size_t end = 0;
+  if (!pattern::PatternMatcher::Match(program, text.c_str(), &context, &end)) return;
+  Check(context.matchStart() <= text.size() && end == context.matchEnd());
+  Check(context.matchEnd() <= text.size() + 1);
+  for (std::int32_t i = 0; i < context.groupCount(); ++i) {
+    const pattern::GroupSpan& span = context.group(static_cast<std::size_t>(i));
+    if (span.IsSet()) Check(span.start <= text.size() + 1 && span.end <= text.size() + 1);
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::uint8_t* end = data + size;
+  const WideString patternText = TakeUnits(data, end, kMaxPatternUnits);
+  const WideString text = TakeUnits(data, end, kMaxTextUnits);
+  pattern::PatternProgram program;
+  const bool compiled = program.Compile(patternText.c_str()) == pattern::PatternError::Ok;
+  try {
+    if (compiled) CheckMatch(program, text);
+    std::vector<WideString> results;
+    const bool searched = pattern::FindPatternGroups(patternText.c_str(), text.c_str(), results);
+    Check(searched == (compiled && !patternText.empty() && !text.empty()));
+    for (const WideString& capture : results) Check(capture.size() <= text.size());
+  } catch (const pattern::PatternFailure& failure) {
+    // Only a pattern without a capture group may raise, and only E_FAIL.
+    Check(failure.status() == E_FAIL && program.groupCount == 0);
+  }
+  return 0;
+}

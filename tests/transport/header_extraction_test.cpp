@@ -1,0 +1,180 @@
+// Values taken out of response headers, and the GET page check.
+#include <string>
+#include <vector>
+
+#include "fake_fixture.h"
+#include "transport/http_client.h"
+
+namespace {
+
+using transport::HttpClient;
+using transporttest::FakePlatformTest;
+using transporttest::kHttpUrl;
+
+fake::Response WithHeaders(const std::string& headerLines, const std::string& body = "") {
+  fake::Response response = fake::HttpReply(200, body);
+  response.rawHeaders = "HTTP/1.1 200 OK\r\n" + headerLines + "\r\n";
+  return response;
+}
+
+struct HeaderCase {
+  const char* name;
+  std::string headerLines;
+  std::u16string charset;
+  std::uint32_t contentLength;
+  std::u16string location;
+  std::u16string cookies;
+};
+
+class HeaderValueTest : public FakePlatformTest, public ::testing::WithParamInterface<HeaderCase> {};
+
+TEST_P(HeaderValueTest, FixedPatternsFillTheFields) {
+  const HeaderCase& expected = GetParam();
+  fake::QueueResponse(WithHeaders(expected.headerLines));
+  HttpClient client(kHttpUrl);
+  ASSERT_TRUE(client.Send(WTEXT("POST")));
+  EXPECT_EQ(client.ResponseCharset(), expected.charset);
+  EXPECT_EQ(client.ContentLength(), expected.contentLength);
+  EXPECT_EQ(client.RedirectLocation(), expected.location);
+  EXPECT_EQ(client.ReceivedCookies(), expected.cookies);
+  EXPECT_EQ(client.ResponseHeaders(), transporttest::Wide("HTTP/1.1 200 OK\r\n" + expected.headerLines + "\r\n"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Headers, HeaderValueTest,
+    ::testing::Values(
+        HeaderCase{"None", "", u"", 0, u"", u""},
+        HeaderCase{"Charset", "Content-Type: text/html; charset=UTF-8\r\n", u"UTF-8", 0, u"", u""},
+        HeaderCase{"LowerCaseNames", "content-length: 0\r\ncontent-type: text/plain; CHARSET=iso-8859-1\r\n",
+                   u"iso-8859-1", 0, u"", u""},
+        HeaderCase{"ContentLengthClamped", "Content-Length: 99999999999\r\n", u"", 2147483647, u"", u""},
+        HeaderCase{"LocationDigits", "Location: 123/next\r\n", u"", 0, u"123", u""},
+        HeaderCase{"LocationFullUrlNotTaken", "Location: http://elsewhere.test/1\r\n", u"", 0, u"", u""},
+        HeaderCase{"TwoCookies", "Set-Cookie: a=1; path=/\r\nSet-Cookie: b=2\r\n", u"", 0, u"", u"a=1; path=/; b=2;"},
+        HeaderCase{"CookieTrailingSpaces", "Set-Cookie: a=1   \r\n", u"", 0, u"", u"a=1;"},
+        HeaderCase{"CookieEndingInSemicolon", "Set-Cookie: a=1;\r\n", u"", 0, u"", u"a=1;"},
+        HeaderCase{"CookiesDifferingInCase", "Set-Cookie: A=1\r\nset-cookie: a=1\r\n", u"", 0, u"", u"A=1;"}),
+    [](const auto& testCase) { return std::string(testCase.param.name); });
+
+TEST_F(FakePlatformTest, ContentLengthHeaderInAnyCaseIsRead) {
+  fake::QueueResponse(WithHeaders("content-length: 4\r\n", "four"));
+  HttpClient client(kHttpUrl);
+  ASSERT_TRUE(client.Send(WTEXT("POST")));
+  EXPECT_EQ(client.ContentLength(), 4u);
+}
+
+TEST_F(FakePlatformTest, CookiesAccumulateOverResponsesOfOneClient) {
+  fake::QueueResponse(WithHeaders("Set-Cookie: a=1\r\n"));
+  fake::QueueResponse(WithHeaders("Set-Cookie: c=3\r\n"));
+  HttpClient client(kHttpUrl);
+  ASSERT_TRUE(client.Send(WTEXT("POST")));
+  EXPECT_EQ(client.ReceivedCookies(), u"a=1;");
+  ASSERT_TRUE(client.Send(WTEXT("POST")));
+  EXPECT_EQ(client.ReceivedCookies(), u"a=1;c=3;");
+}
+
+TEST_F(FakePlatformTest, LaterResponsesKeepValuesTheyDoNotCarry) {
+  fake::QueueResponse(WithHeaders("Content-Type: text/plain; charset=utf-8\r\nLocation: 77\r\n"));
+  fake::QueueResponse(WithHeaders("Content-Type: text/plain\r\n"));
+  HttpClient client(kHttpUrl);
+  ASSERT_TRUE(client.Send(WTEXT("POST")));
+  ASSERT_TRUE(client.Send(WTEXT("POST")));
+  EXPECT_EQ(client.ResponseCharset(), u"utf-8");
+  EXPECT_EQ(client.RedirectLocation(), u"77");
+}
+
+TEST_F(FakePlatformTest, StatusIsQueriedEvenWhenRawHeadersCannotBe) {
+  fake::FailCall(fake::Call::QueryHeaders, ERROR_WINHTTP_HEADER_NOT_FOUND, 1, 1);
+  fake::Response response = fake::HttpReply(404, "\xC3\xA9", "Content-Type: text/plain; charset=utf-8\r\n");
+  fake::QueueResponse(response);
+  HttpClient client(kHttpUrl);
+  ASSERT_TRUE(client.Send(WTEXT("POST")));
+  EXPECT_TRUE(client.ResponseHeaders().empty());
+  EXPECT_TRUE(client.ResponseCharset().empty()) << "no header pattern without the raw headers";
+  EXPECT_EQ(client.StatusCode(), u"404");
+  EXPECT_EQ(client.GetResponseText(), u"\u00c3\u00a9");
+}
+
+struct PageCase {
+  const char* name;
+  std::vector<std::string> pages;  // body of each response in turn
+  bool sent;
+  std::size_t sends;
+};
+
+class GetPageTest : public FakePlatformTest, public ::testing::WithParamInterface<PageCase> {};
+
+TEST_P(GetPageTest, TruncatedHtmlPageIsAFailedAttempt) {
+  for (const std::string& page : GetParam().pages) fake::QueueResponse(fake::HttpReply(200, page));
+  HttpClient client(kHttpUrl);
+  EXPECT_EQ(client.Send(WTEXT("GET")), GetParam().sent);
+  EXPECT_EQ(fake::CountOf(fake::Call::SendRequest), GetParam().sends);
+  if (!GetParam().sent) {
+    EXPECT_EQ(client.LastError(), 13u);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Pages, GetPageTest,
+    ::testing::Values(PageCase{"NoTags", {"plain"}, true, 1}, PageCase{"BothTags", {"<html>x</html>"}, true, 1},
+                      PageCase{"UpperCaseTags", {"<HTML>x</HTML>"}, true, 1},
+                      PageCase{"OnlyClosingTag", {"x</html>"}, true, 1},
+                      PageCase{"OpeningTagOnlyEveryTime", {"<html><body>"}, false, 3},
+                      PageCase{"CompleteOnSecondTry", {"<Html><body>", "<html></html>"}, true, 2}),
+    [](const auto& testCase) { return std::string(testCase.param.name); });
+
+TEST_F(FakePlatformTest, PostIsNeverJudgedAsAPage) {
+  fake::QueueResponse(fake::HttpReply(200, "<html><body>"));
+  HttpClient client(kHttpUrl);
+  EXPECT_TRUE(client.Send(WTEXT("POST")));
+  EXPECT_EQ(fake::CountOf(fake::Call::SendRequest), 1u);
+}
+
+struct TrimCase {
+  const char16_t* text;
+  const char16_t* set;
+  const char16_t* trimmed;
+};
+
+class TrimCharsTest : public ::testing::TestWithParam<TrimCase> {};
+
+TEST_P(TrimCharsTest, TrimsBothEnds) {
+  EXPECT_EQ(transport::TrimChars(GetParam().text, GetParam().set), GetParam().trimmed);
+}
+
+INSTANTIATE_TEST_SUITE_P(Trims, TrimCharsTest,
+                         ::testing::Values(TrimCase{u"  a b  ", u" ", u"a b"}, TrimCase{u"", u" ", u""},
+                                           TrimCase{u"    ", u" ", u""}, TrimCase{u" x ", u"", u" x "},
+                                           TrimCase{u"\t;x;\t", u"\t;", u"x"}, TrimCase{u"x", u" ", u"x"}));
+
+}  // namespace
+
+namespace {
+
+struct LyingSizeCase {
+  const char* name;
+  DWORD reported;
+  std::size_t keptUnits;  // units kept (an odd last byte still fills one unit)
+};
+
+class LyingHeaderSizeTest : public FakePlatformTest, public ::testing::WithParamInterface<LyingSizeCase> {};
+
+TEST_P(LyingHeaderSizeTest, ReportedSizeIsNotTrustedBlindly) {
+  fake::Response response = WithHeaders("Content-Type: text/plain; charset=utf-8\r\n", "\xC3\xA9");
+  response.reportedHeaderBytes = GetParam().reported;
+  fake::QueueResponse(response);
+  HttpClient client(kHttpUrl);
+  ASSERT_TRUE(client.Send(WTEXT("POST")));
+  std::u16string full = transporttest::Wide(response.rawHeaders);
+  EXPECT_EQ(client.ResponseHeaders(), full.substr(0, GetParam().keptUnits));
+  EXPECT_EQ(client.StatusCode(), u"200");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sizes, LyingHeaderSizeTest,
+    ::testing::Values(LyingSizeCase{"TooSmallNoTerminator", 20, 10}, LyingSizeCase{"OddByteCount", 21, 11},
+                      LyingSizeCase{"OneByte", 1, 1}, LyingSizeCase{"Generous", 4096, 1000},
+                      LyingSizeCase{"Absurd", 0xFFFFFFF0u, 0}),
+    [](const auto& testCase) { return std::string(testCase.param.name); });
+
+}  // namespace
