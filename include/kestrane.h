@@ -7,9 +7,13 @@
  * form fields at the server. The exports check none of their pointers.
  *
  * Blocking: a call blocks its thread until the exchange ends. It makes at
- * most three attempts, each bounded by the time-outs of 60 s to connect,
- * 30 s to send and 30 s to receive (name resolution has no time-out), so
- * apart from name resolution one call returns within 3 x 120 s = 6 minutes.
+ * most three attempts; within an attempt every wait is bounded: 60 s to
+ * connect, 30 s for each send and 30 s for each receive (name resolution
+ * has no time-out). So against an unreachable, silent or stalled server one
+ * call returns within 3 x 120 s = 6 minutes, name resolution apart. The
+ * time-outs bound each wait, not the whole exchange: a server that keeps
+ * sending (a byte at least every 30 s) keeps the call going until its reply
+ * ends or reaches the 16 MiB cap on reply bodies.
  *
  * Repeated delivery: when a response is lost after the request went out,
  * the POST is retried, so the server may receive the same request twice

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <limits>
 
+#include "pattern/fork_guard.h"
 #include "pattern/owned_array.h"
 
 namespace pattern {
@@ -32,6 +33,15 @@ class MatchContext {
   bool ReserveStack(std::size_t entries);
   std::size_t stackCapacity() const { return stack_.capacity(); }
 
+  // For a caller that runs one program, unchanged, over and over on this
+  // context (the search): what the machine learns of its Forks is kept
+  // from one call to the next. For any other program every call learns
+  // afresh.
+  void KeepForkGuardsFor(const PatternProgram* program) {
+    keptFor_ = program;
+    guardsFor_ = nullptr;
+  }
+
  private:
   friend class PatternMatcher;
 
@@ -45,6 +55,9 @@ class MatchContext {
   bool GrowStack();
   GroupSpan& GroupAt(std::uint64_t index);
   std::size_t& SlotAt(std::uint64_t index);
+  // One guard per instruction, explored as the Forks are reached; nullptr
+  // when guards do not apply or their storage cannot be had.
+  ForkGuard* ForkGuardsFor(const PatternProgram& program);
 
   std::int32_t groupCount_ = 0;
   std::int32_t slotCount_ = 0;
@@ -54,6 +67,9 @@ class MatchContext {
   OwnedArray<GroupSpan> groups_;
   OwnedArray<std::size_t> stack_;  // entries at places 1..depth_; place 0 unused
   std::size_t depth_ = 0;
+  OwnedArray<ForkGuard> forkGuards_;
+  const PatternProgram* keptFor_ = nullptr;
+  const PatternProgram* guardsFor_ = nullptr;  // whose guards forkGuards_ holds
 };
 
 }  // namespace pattern

@@ -1,5 +1,6 @@
 // A block of trivially copyable elements owned through the allocator seam,
-// so that tests can fail any of the engine's allocations.
+// so that tests can fail any of the engine's allocations. New elements are
+// not initialised: every user writes an element before reading it.
 #pragma once
 
 #include <cstddef>
@@ -26,7 +27,7 @@ class OwnedArray {
   bool Reserve(std::size_t count, std::size_t keep) {
     if (count <= capacity_) return true;
     if (count > std::numeric_limits<std::size_t>::max() / sizeof(T)) return false;
-    T* grown = static_cast<T*>(memory::AllocateZeroed(count * sizeof(T)));
+    T* grown = static_cast<T*>(memory::AllocateUninitialized(count * sizeof(T)));
     if (grown == nullptr) return false;
     if (keep > capacity_) keep = capacity_;
     if (keep > 0) std::memcpy(grown, data_, keep * sizeof(T));

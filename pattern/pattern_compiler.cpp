@@ -3,6 +3,14 @@
 #include "pattern/text_fold.h"
 
 namespace pattern {
+namespace {
+
+// Every unit of the client's patterns, its layouts' heads included, needs
+// fewer than four instructions; the frame takes three.
+constexpr std::size_t kReservedInstructionsPerUnit = 4;
+constexpr std::size_t kReservedFrame = 16;
+
+}  // namespace
 
 PatternError PatternCompiler::Run(const WideChar* pattern) {
   program_.instructions.Clear();
@@ -22,6 +30,11 @@ PatternError PatternCompiler::Run(const WideChar* pattern) {
   folded[length] = 0;
   source_ = folded.data();
   position_ = 0;
+  // Most patterns fit at once; more code (nested `+`) grows the array.
+  if (!program_.instructions.Reserve(kReservedInstructionsPerUnit * length + kReservedFrame)) {
+    Fail(PatternError::OutOfMemory);
+    return Error();
+  }
 
   Emit(Opcode::Fork);
   if (Peek() == WTEXT('^')) {
@@ -40,19 +53,20 @@ PatternError PatternCompiler::Run(const WideChar* pattern) {
 }
 
 PatternCompiler::Body PatternCompiler::Sequence() {
-  Body body{true, true, true};
+  Body body{true, true, true, true};
   while (!Failed()) {
     const Parsed unit = Unit();
     if (!unit) break;
     body.empty = false;
     body.canBeEmpty = body.canBeEmpty && unit->canBeEmpty;
     body.mayConsumeNothing = body.mayConsumeNothing && unit->mayConsumeNothing;
+    body.fixedLength = body.fixedLength && unit->fixedLength;
   }
   return body;
 }
 
 // Emits the alternation head first; without a `|` after the left element
-// all of it is removed and the element compiled plainly.
+// the head goes again and the element moves into its place.
 PatternCompiler::Parsed PatternCompiler::Unit() {
   if (Failed()) return {};
   const Mark mark = Here();
@@ -66,11 +80,7 @@ PatternCompiler::Parsed PatternCompiler::Unit() {
     Remove(mark);
     return {};
   }
-  if (Peek() != WTEXT('|')) {
-    Remove(mark);
-    position_ = mark.position;
-    return Quantified();
-  }
+  if (Peek() != WTEXT('|')) return DropAlternationHead(mark, *left);
   ++position_;
   const std::size_t toAfter = Emit(Opcode::Jump);
   const Parsed right = Unit();
@@ -84,7 +94,7 @@ PatternCompiler::Parsed PatternCompiler::Unit() {
   Patch(toRight, right->first);
   Patch(toAfter, Count());
   return Element{mark.code, left->canBeEmpty || right->canBeEmpty,
-                 left->mayConsumeNothing || right->mayConsumeNothing};
+                 left->mayConsumeNothing || right->mayConsumeNothing, false};
 }
 
 PatternCompiler::Parsed PatternCompiler::Quantified() {
@@ -116,56 +126,86 @@ PatternCompiler::Parsed PatternCompiler::ApplyQuantifier(const Mark& mark, const
   const bool loops = quantifier != Quantifier::Option && quantifier != Quantifier::LazyOption;
   const bool lazyLoop = quantifier == Quantifier::LazyStar || quantifier == Quantifier::LazyPlus;
   // A lazy loop has no progress check, so it must not run over anything
-  // that can succeed in place: it would cycle for ever.
-  if ((loops && element.canBeEmpty) || (lazyLoop && element.mayConsumeNothing)) {
+  // that can succeed in place: it would cycle for ever. A greedy loop's
+  // check compares with the end of the previous iteration once that
+  // iteration is backtracked into, so its body must not be able to give
+  // back down to nothing either: `{\0x*}*` over "xb" grows its stack for
+  // ever. Bodies of one fixed length (`!a`, `\0`) are safe.
+  const bool givesBackToNothing = element.mayConsumeNothing && !element.fixedLength;
+  if ((loops && (element.canBeEmpty || givesBackToNothing)) || (lazyLoop && element.mayConsumeNothing)) {
     Fail(PatternError::EmptyRepeat);
     return {};
   }
   const bool keepsFirstCopy = quantifier == Quantifier::Plus || quantifier == Quantifier::LazyPlus;
-  if (keepsFirstCopy) {
-    program_.groupCount = mark.groups;  // both copies carry the same group numbers
-  } else {
-    Remove(mark);
-  }
   switch (quantifier) {
-    case Quantifier::Star: case Quantifier::Plus: GreedyLayout(mark, true); break;
-    case Quantifier::Option: GreedyLayout(mark, false); break;
-    case Quantifier::LazyStar: case Quantifier::LazyPlus: LazyLayout(mark, true); break;
-    default: LazyLayout(mark, false); break;
+    case Quantifier::Star: case Quantifier::Plus: GreedyLayout(mark, keepsFirstCopy, true); break;
+    case Quantifier::Option: GreedyLayout(mark, false, false); break;
+    case Quantifier::LazyStar: case Quantifier::LazyPlus: LazyLayout(mark, keepsFirstCopy, true); break;
+    default: LazyLayout(mark, false, false); break;
   }
-  if (quantifier == Quantifier::Plus) return Finish(Element{mark.code, element.canBeEmpty, element.mayConsumeNothing});
-  return Finish(Element{mark.code, true, true});
+  if (quantifier == Quantifier::Plus) {
+    return Finish(Element{mark.code, element.canBeEmpty, element.mayConsumeNothing, false});
+  }
+  return Finish(Element{mark.code, true, true, false});
 }
 
 // x* and x?: one more x first, guarded by a progress check.
-void PatternCompiler::GreedyLayout(const Mark& mark, bool repeat) {
-  const std::uint64_t slot = NewSlot();
-  const std::size_t loop = Emit(Opcode::PushSlot, slot);
-  Emit(Opcode::SavePos, slot);
-  Emit(Opcode::PushPos);
-  const std::size_t toBody = Emit(Opcode::Fork);
-  Emit(Opcode::PopPos);
-  Emit(Opcode::PopSlot, slot);
-  const std::size_t toAfter = Emit(Opcode::Jump);
-  position_ = mark.position;
-  const Parsed body = ParseElement();
-  if (!body) return;
+void PatternCompiler::GreedyLayout(const Mark& mark, bool keepsFirstCopy, bool repeat) {
+  const std::uint64_t slot = static_cast<std::uint64_t>(keepsFirstCopy ? program_.slotCount : mark.slots);
+  const std::size_t head = HeadBeforeBody(mark, kGreedyHeadLength, keepsFirstCopy, 1);
+  Place(head, Opcode::PushSlot, slot);
+  Place(head + 1, Opcode::SavePos, slot);
+  Place(head + 2, Opcode::PushPos, 0);
+  Place(head + 3, Opcode::Fork, head + kGreedyHeadLength);
+  Place(head + 4, Opcode::PopPos, 0);
+  Place(head + 5, Opcode::PopSlot, slot);
   Emit(Opcode::RequireProgress, slot);
   Emit(Opcode::SavePos, slot);
-  if (repeat) Emit(Opcode::Jump, loop);
-  Patch(toBody, body->first);
-  Patch(toAfter, Count());
+  if (repeat) Emit(Opcode::Jump, head);
+  Place(head + 6, Opcode::Jump, Count());
 }
 
 // x*? and x??: the rest of the pattern first, one more x on failure.
-void PatternCompiler::LazyLayout(const Mark& mark, bool repeat) {
-  const std::size_t loop = Emit(Opcode::PushPos);
-  const std::size_t toAfter = Emit(Opcode::Fork);
-  Emit(Opcode::PopPos);
-  position_ = mark.position;
-  if (!ParseElement()) return;
-  if (repeat) Emit(Opcode::Jump, loop);
-  Patch(toAfter, Count());
+void PatternCompiler::LazyLayout(const Mark& mark, bool keepsFirstCopy, bool repeat) {
+  const std::size_t head = HeadBeforeBody(mark, kLazyHeadLength, keepsFirstCopy, 0);
+  Place(head, Opcode::PushPos, 0);
+  Place(head + 2, Opcode::PopPos, 0);
+  if (repeat) Emit(Opcode::Jump, head);
+  Place(head + 1, Opcode::Fork, Count());
+}
+
+// Puts a layout's head of `headLength` instructions before the element
+// just compiled from `mark`: the element moves up behind the head, or,
+// when its first copy stays (`+`, `+?`), a copy of it follows the head.
+// The body's instruction indexes follow it, and its slots come after the
+// `slotsBefore` slots the layout takes first: the code is what compiling
+// the element again in that place would give. Returns the head's index.
+std::size_t PatternCompiler::HeadBeforeBody(const Mark& mark, std::size_t headLength, bool copy,
+                                            std::int32_t slotsBefore) {
+  const std::size_t elementEnd = Count();
+  const std::int32_t elementSlots = program_.slotCount - mark.slots;
+  const std::int32_t firstSlot = copy ? program_.slotCount : mark.slots;
+  const std::size_t head = copy ? elementEnd : mark.code;
+  InstructionList& code = program_.instructions;
+  if (Failed()) return head;
+  if (!code.InsertGap(head, headLength) || (copy && !code.AppendCopy(mark.code, elementEnd))) {
+    Fail(PatternError::OutOfMemory);
+    return head;
+  }
+  const std::size_t body = head + headLength;
+  code.Shift(body, Count(), body - mark.code, static_cast<std::uint64_t>(firstSlot + slotsBefore - mark.slots));
+  program_.slotCount = firstSlot + slotsBefore + elementSlots;
+  return head;
+}
+
+// The element of a unit without `|` compiled after the alternation head
+// moves down into the head's place.
+PatternCompiler::Parsed PatternCompiler::DropAlternationHead(const Mark& mark, const Element& element) {
+  program_.instructions.Erase(mark.code, kAlternationHeadLength);
+  program_.instructions.Shift(mark.code, Count(), std::uint64_t{0} - kAlternationHeadLength, 0);
+  Element moved = element;
+  moved.first = mark.code;
+  return moved;
 }
 
 std::size_t PatternCompiler::Emit(Opcode opcode, std::uint64_t operand) {
@@ -178,8 +218,12 @@ void PatternCompiler::Patch(std::size_t index, std::uint64_t operand) {
   if (!Failed()) program_.instructions.SetOperand(index, operand);
 }
 
+void PatternCompiler::Place(std::size_t index, Opcode opcode, std::uint64_t operand) {
+  if (!Failed()) program_.instructions.Set(index, opcode, operand);
+}
+
 PatternCompiler::Mark PatternCompiler::Here() const {
-  return Mark{Count(), program_.groupCount, program_.slotCount, position_};
+  return Mark{Count(), program_.groupCount, program_.slotCount};
 }
 
 void PatternCompiler::Remove(const Mark& mark) {

@@ -1,7 +1,8 @@
-// Turns a pattern into a PatternProgram in one left-to-right pass. The only
-// backing up is the rewind to an element's first unit when a quantifier
-// follows it, or when a unit turns out to have no `|`: the element is then
-// compiled again inside its final layout.
+// Turns a pattern into a PatternProgram in one left-to-right pass. When a
+// quantifier follows an element, or a unit turns out to have no `|`, the
+// element's code is moved (or, for `+` and `+?`, copied) into its final
+// layout, with its instruction indexes and slots renumbered: the same code
+// as compiling the element again in that place, without parsing it again.
 #pragma once
 
 #include <cstddef>
@@ -23,6 +24,7 @@ class PatternCompiler {
     std::size_t first;        // index of its first instruction
     bool canBeEmpty;          // the judgement that guards repetition
     bool mayConsumeNothing;   // it can succeed without advancing (a superset)
+    bool fixedLength;         // every way it succeeds consumes the same
   };
   // Empty: the element was missing (a stop) or an error was recorded.
   using Parsed = std::optional<Element>;
@@ -31,6 +33,7 @@ class PatternCompiler {
     bool empty;
     bool canBeEmpty;
     bool mayConsumeNothing;
+    bool fixedLength;
   };
 
   // Where to return to when code is removed.
@@ -38,8 +41,12 @@ class PatternCompiler {
     std::size_t code;
     std::int32_t groups;
     std::int32_t slots;
-    std::size_t position;
   };
+
+  // Instructions before the body in each layout.
+  static constexpr std::size_t kAlternationHeadLength = 4;
+  static constexpr std::size_t kGreedyHeadLength = 7;
+  static constexpr std::size_t kLazyHeadLength = 3;
 
   enum class Quantifier { None, Star, LazyStar, Plus, LazyPlus, Option, LazyOption };
 
@@ -48,8 +55,10 @@ class PatternCompiler {
   Parsed Unit();
   Parsed Quantified();
   Parsed ApplyQuantifier(const Mark& mark, const Element& element, Quantifier quantifier);
-  void GreedyLayout(const Mark& mark, bool repeat);
-  void LazyLayout(const Mark& mark, bool repeat);
+  void GreedyLayout(const Mark& mark, bool keepsFirstCopy, bool repeat);
+  void LazyLayout(const Mark& mark, bool keepsFirstCopy, bool repeat);
+  std::size_t HeadBeforeBody(const Mark& mark, std::size_t headLength, bool copy, std::int32_t slotsBefore);
+  Parsed DropAlternationHead(const Mark& mark, const Element& element);
   Quantifier PeekQuantifier(std::size_t& length) const;
 
   // Elements (pattern_elements.cpp).
@@ -69,6 +78,7 @@ class PatternCompiler {
   // Emission and bookkeeping.
   std::size_t Emit(Opcode opcode, std::uint64_t operand = 0);
   void Patch(std::size_t index, std::uint64_t operand);
+  void Place(std::size_t index, Opcode opcode, std::uint64_t operand);
   std::size_t Count() const { return program_.instructions.size(); }
   std::uint64_t NewSlot() { return static_cast<std::uint64_t>(program_.slotCount++); }
   Mark Here() const;

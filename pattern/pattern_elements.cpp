@@ -39,7 +39,7 @@ PatternCompiler::Parsed PatternCompiler::ParseElement() {
 
 PatternCompiler::Parsed PatternCompiler::Single(Opcode opcode, std::uint64_t operand) {
   const std::size_t first = Emit(opcode, operand);
-  return Finish(Element{first, false, false});
+  return Finish(Element{first, false, false, true});
 }
 
 // {x}: the group's old span is saved, and put back when x fails.
@@ -60,7 +60,7 @@ PatternCompiler::Parsed PatternCompiler::Capture() {
   }
   ++position_;
   Emit(Opcode::CloseGroup, group);
-  return Finish(Element{first, body.canBeEmpty, body.mayConsumeNothing});
+  return Finish(Element{first, body.canBeEmpty, body.mayConsumeNothing, body.fixedLength});
 }
 
 PatternCompiler::Parsed PatternCompiler::PlainGroup() {
@@ -75,7 +75,7 @@ PatternCompiler::Parsed PatternCompiler::PlainGroup() {
     return {};
   }
   ++position_;
-  return Finish(Element{first, body.canBeEmpty, body.mayConsumeNothing});
+  return Finish(Element{first, body.canBeEmpty, body.mayConsumeNothing, body.fixedLength});
 }
 
 // An empty body still gets one instruction; it counts as able to match
@@ -108,7 +108,7 @@ PatternCompiler::Parsed PatternCompiler::CharacterClass() {
     return {};
   }
   ++position_;
-  return Finish(Element{first, false, false});
+  return Finish(Element{first, false, false, true});
 }
 
 // One member or range: two Pass instructions carrying its bounds.
@@ -176,7 +176,7 @@ PatternCompiler::Parsed PatternCompiler::BackReference() {
     return {};
   }
   const std::size_t first = Emit(Opcode::BackRef, number);
-  return Finish(Element{first, false, true});
+  return Finish(Element{first, false, true, true});
 }
 
 // The body is compiled from its own text as one quantified element; what
@@ -214,7 +214,7 @@ PatternCompiler::Parsed PatternCompiler::LookAhead() {
   Emit(Opcode::Backtrack);
   Patch(toBody, body->first);
   Patch(toAfter, Count());
-  return Finish(Element{first, body->canBeEmpty, true});
+  return Finish(Element{first, body->canBeEmpty, true, true});
 }
 
 }  // namespace pattern

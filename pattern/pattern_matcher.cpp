@@ -21,7 +21,24 @@ std::size_t LiteralPrefixLength(const PatternProgram& program) {
   return length;
 }
 
+// A unit whose folded form may equal `operand`: the operand itself and, for
+// a lower-case letter, its upper-case form.
+WideChar OtherCaseOf(std::uint64_t operand) {
+  const bool lowerLetter = operand >= WTEXT('a') && operand <= WTEXT('z');
+  return static_cast<WideChar>(lowerLetter ? operand - (WTEXT('a') - WTEXT('A')) : operand);
+}
+
+[[noreturn, gnu::cold]] void Malformed() { throw PatternFailure(E_INVALIDARG); }
+
 }  // namespace
+
+PatternMatcher::PatternMatcher(const PatternProgram& program, const WideChar* text, MatchContext& context)
+    : program_(program), text_(text), context_(context), prefixLength_(LiteralPrefixLength(program)) {
+  if (prefixLength_ == 0) return;
+  prefix_ = &program.instructions.At(2);
+  firstUnit_ = static_cast<WideChar>(prefix_[0].operand);
+  firstUnitOtherCase_ = OtherCaseOf(prefix_[0].operand);
+}
 
 bool PatternMatcher::Match(const PatternProgram& program, const WideChar* text, MatchContext* context,
                            std::size_t* matchEndOut) {
@@ -29,64 +46,13 @@ bool PatternMatcher::Match(const PatternProgram& program, const WideChar* text, 
   if (context == nullptr || text == nullptr) return false;
   if (!context->Reset(program.groupCount, program.slotCount)) return false;
   PatternMatcher machine(program, text, *context);
-  machine.prefixLength_ = LiteralPrefixLength(program);
-  if (machine.prefixLength_ > 0) machine.prefix_ = &program.instructions.At(2);
   const Outcome outcome = machine.Run();
-  machine.Finish();
   if (matchEndOut != nullptr) *matchEndOut = context->matchEnd_;
   return outcome == Outcome::Matched;
 }
 
 // The text is folded as it is read, so no copy of it is needed.
 WideChar PatternMatcher::Unit(std::size_t position) const { return FoldAscii(text_[position]); }
-
-// Inlined into the step loop: the call itself was a good part of a step.
-[[gnu::always_inline]] inline PatternMatcher::Outcome PatternMatcher::Step(const PatternInstruction& instruction) {
-  const std::uint64_t operand = instruction.operand;
-  const std::size_t next = index_ + 1;
-  switch (static_cast<Opcode>(instruction.opcode)) {
-    case Opcode::Pass: break;
-    case Opcode::OpenGroup: context_.GroupAt(operand).start = position_; break;
-    case Opcode::CloseGroup: context_.GroupAt(operand).end = position_; break;
-    case Opcode::Char: return Advance(Unit(position_) == operand);
-    case Opcode::AnyChar: return Advance(text_[position_] != 0);
-    case Opcode::InRanges: return InRanges(static_cast<std::size_t>(operand), true);
-    case Opcode::NotInRanges: return InRanges(static_cast<std::size_t>(operand), false);
-    case Opcode::Jump: index_ = static_cast<std::size_t>(operand); return Outcome::Running;
-    case Opcode::PushPos: if (Push(position_) != Outcome::Running) return Outcome::NoMatch; break;
-    case Opcode::PopPos: position_ = context_.Pop(); break;
-    case Opcode::Fork:
-      if (Push(next) != Outcome::Running) return Outcome::NoMatch;
-      index_ = static_cast<std::size_t>(operand);
-      return Outcome::Running;
-    case Opcode::Backtrack: return Backtrack();
-    case Opcode::PushSlot: if (Push(context_.SlotAt(operand)) != Outcome::Running) return Outcome::NoMatch; break;
-    case Opcode::PopSlot: context_.SlotAt(operand) = context_.Pop(); break;
-    case Opcode::SavePos: context_.SlotAt(operand) = position_; break;
-    case Opcode::SaveDepth: context_.SlotAt(operand) = context_.depth_; break;
-    case Opcode::LoadPos: position_ = context_.SlotAt(operand); break;
-    case Opcode::LoadDepth: return LoadDepth(operand);
-    case Opcode::RequireProgress: if (position_ == context_.SlotAt(operand)) return Backtrack(); break;
-    case Opcode::BackRef: return BackRef(operand);
-    case Opcode::GiveUp: return Outcome::NoMatch;
-    case Opcode::NextStart: return NextStart();
-    case Opcode::Accept: return Outcome::Matched;
-    case Opcode::PushGroup: {
-      const GroupSpan span = context_.GroupAt(operand);
-      if (Push(span.start) != Outcome::Running || Push(span.end) != Outcome::Running) return Outcome::NoMatch;
-      break;
-    }
-    case Opcode::PopGroup: {
-      GroupSpan& span = context_.GroupAt(operand);
-      span.end = context_.Pop();
-      span.start = context_.Pop();
-      break;
-    }
-    default: throw PatternFailure(E_INVALIDARG);
-  }
-  index_ = next;
-  return Outcome::Running;
-}
 
 bool PatternMatcher::CanStartAt(std::size_t position) const {
   for (std::size_t i = 0; i < prefixLength_; ++i) {
@@ -95,99 +61,236 @@ bool PatternMatcher::CanStartAt(std::size_t position) const {
   return true;
 }
 
+// The first position from `from` on where an attempt can succeed, or the
+// terminator's. Skipping the attempts that would fail within the literal
+// prefix changes no result.
+std::size_t PatternMatcher::NextCandidate(std::size_t from) const {
+  if (prefixLength_ == 0) return from;
+  for (std::size_t at = from;; ++at) {
+    const WideChar unit = text_[at];
+    if (unit == 0) return at;
+    if ((unit == firstUnit_ || unit == firstUnitOtherCase_) && CanStartAt(at)) return at;
+  }
+}
+
+// The step loop keeps the machine's registers (instruction index, position
+// and the stack's depth) in locals, so that they stay out of memory.
 PatternMatcher::Outcome PatternMatcher::Run() {
-  if (!CanStartAt(0) && NextStart() == Outcome::NoMatch) return Outcome::NoMatch;
+  const PatternInstruction* const code = program_.instructions.data();
+  const std::size_t size = program_.instructions.size();
+  GroupSpan* const groups = context_.groups_.data();
+  std::size_t* const slots = context_.slots_.data();
+  const std::uint64_t groupCount = static_cast<std::uint64_t>(context_.groupCount_);
+  const std::uint64_t slotCount = static_cast<std::uint64_t>(context_.slotCount_);
+  ForkGuard* const guards = context_.ForkGuardsFor(program_);
+  std::size_t* stack = context_.stack_.data();
+  std::size_t stackCapacity = context_.stack_.capacity();
+  std::size_t depth = 0;
+  std::size_t index = 0;
+  std::size_t attemptStart = 0;
+  std::size_t position = 0;
+
+  const auto push = [&](std::size_t value) {
+    if (depth + 1 >= stackCapacity) {
+      context_.depth_ = depth;
+      if (!context_.GrowStack()) return false;
+      stack = context_.stack_.data();
+      stackCapacity = context_.stack_.capacity();
+    }
+    stack[++depth] = value;
+    return true;
+  };
+  const auto pop = [&]() -> std::size_t { return depth == 0 ? 0 : stack[depth--]; };
+  // Every step that may reach instruction 0 ends here; a step that goes on
+  // with the next instruction never does. Reaching 0 starts an attempt.
+  const auto go = [&](std::size_t target) {
+    index = target;
+    if (target == 0) context_.matchStart_ = position;
+  };
+  const auto backtrack = [&]() { go(pop()); };
+  const auto group = [&](std::uint64_t operand) -> GroupSpan& {
+    if (operand >= groupCount) Malformed();
+    return groups[operand];
+  };
+  const auto slot = [&](std::uint64_t operand) -> std::size_t& {
+    if (operand >= slotCount) Malformed();
+    return slots[operand];
+  };
+  const auto finish = [&](Outcome outcome) {
+    context_.depth_ = depth;
+    Finish(position);
+    return outcome;
+  };
+  // The terminator is never an attempt start, except in an empty text,
+  // which gets its one attempt at position 0.
+  const auto nextStart = [&]() {
+    if (text_[attemptStart] == 0 || text_[attemptStart + 1] == 0) {
+      position = text_[attemptStart] == 0 ? attemptStart : attemptStart + 1;
+      return false;
+    }
+    attemptStart = NextCandidate(attemptStart + 1);
+    position = attemptStart;
+    if (text_[attemptStart] == 0) return false;
+    depth = 0;
+    go(0);
+    return true;
+  };
+
+  if (!CanStartAt(0) && !nextStart()) return finish(Outcome::NoMatch);
+  go(index);
   for (;;) {
-    if (index_ == 0) context_.matchStart_ = position_;
-    const Outcome outcome = Step(program_.instructions.At(index_));
-    if (outcome != Outcome::Running) return outcome;
+    if (index >= size) Malformed();
+    const std::uint64_t operand = code[index].operand;
+    switch (static_cast<Opcode>(code[index].opcode)) {
+      case Opcode::Pass: ++index; break;
+      case Opcode::OpenGroup: group(operand).start = position; ++index; break;
+      case Opcode::CloseGroup: group(operand).end = position; ++index; break;
+      case Opcode::Char:
+        if (Unit(position) != operand) {
+          backtrack();
+          break;
+        }
+        ++position;
+        ++index;
+        break;
+      case Opcode::AnyChar:
+        if (text_[position] == 0) {
+          backtrack();
+          break;
+        }
+        ++position;
+        ++index;
+        break;
+      case Opcode::InRanges: case Opcode::NotInRanges: {
+        const std::size_t end = static_cast<std::size_t>(operand);
+        if (end <= index || end > size) Malformed();
+        const bool wanted = code[index].opcode == static_cast<std::int32_t>(Opcode::InRanges);
+        if (text_[position] == 0 || InRanges(index, end, position) != wanted) {
+          backtrack();
+          break;
+        }
+        ++position;
+        index = end;
+        break;
+      }
+      case Opcode::Jump: go(static_cast<std::size_t>(operand)); break;
+      case Opcode::PushPos:
+        if (!push(position)) return finish(Outcome::NoMatch);
+        ++index;
+        break;
+      case Opcode::PopPos: position = pop(); ++index; break;
+      case Opcode::Fork:
+        if (guards != nullptr) {
+          ForkGuard& guard = guards[index];
+          if (!guard.explored()) guard = ForkGuard::Explore(program_, index);
+          if (guard.Skips(text_[position])) {
+            for (std::size_t i = 0; i < guard.writeCount(); ++i) Write(guard.write(i), position, groups, slots);
+            ++index;
+            break;
+          }
+        }
+        if (!push(index + 1)) return finish(Outcome::NoMatch);
+        go(static_cast<std::size_t>(operand));
+        break;
+      case Opcode::Backtrack: backtrack(); break;
+      case Opcode::PushSlot:
+        if (!push(slot(operand))) return finish(Outcome::NoMatch);
+        ++index;
+        break;
+      case Opcode::PopSlot: {
+        const std::size_t value = pop();
+        slot(operand) = value;
+        ++index;
+        break;
+      }
+      case Opcode::SavePos: slot(operand) = position; ++index; break;
+      case Opcode::SaveDepth: slot(operand) = depth; ++index; break;
+      case Opcode::LoadPos: position = slot(operand); ++index; break;
+      // Dropping entries is all a depth change may do; a saved depth above
+      // the current one would expose stale storage.
+      case Opcode::LoadDepth: {
+        const std::size_t saved = slot(operand);
+        if (saved > depth) Malformed();
+        depth = saved;
+        ++index;
+        break;
+      }
+      case Opcode::RequireProgress:
+        if (position == slot(operand)) {
+          backtrack();
+          break;
+        }
+        ++index;
+        break;
+      case Opcode::BackRef: {
+        std::size_t length = 0;
+        if (!BackRef(group(operand), position, length)) {
+          backtrack();
+          break;
+        }
+        position += length;
+        ++index;
+        break;
+      }
+      case Opcode::GiveUp: return finish(Outcome::NoMatch);
+      case Opcode::NextStart:
+        if (!nextStart()) return finish(Outcome::NoMatch);
+        break;
+      case Opcode::Accept: return finish(Outcome::Matched);
+      case Opcode::PushGroup: {
+        const GroupSpan span = group(operand);
+        if (!push(span.start) || !push(span.end)) return finish(Outcome::NoMatch);
+        ++index;
+        break;
+      }
+      case Opcode::PopGroup: {
+        GroupSpan& span = group(operand);
+        span.end = pop();
+        span.start = pop();
+        ++index;
+        break;
+      }
+      default: Malformed();
+    }
   }
 }
 
-PatternMatcher::Outcome PatternMatcher::Push(std::size_t value) {
-  return context_.Push(value) ? Outcome::Running : Outcome::NoMatch;
-}
-
-PatternMatcher::Outcome PatternMatcher::Backtrack() {
-  index_ = context_.Pop();
-  return Outcome::Running;
-}
-
-// Consumes one unit when `matched`, else backtracks.
-PatternMatcher::Outcome PatternMatcher::Advance(bool matched) {
-  if (!matched) return Backtrack();
-  ++position_;
-  ++index_;
-  return Outcome::Running;
-}
-
-// The Pass pairs between this instruction and `end` hold the ranges.
-PatternMatcher::Outcome PatternMatcher::InRanges(std::size_t end, bool wanted) {
-  if (end <= index_ || end > program_.instructions.size()) throw PatternFailure(E_INVALIDARG);
-  const WideChar unit = Unit(position_);
-  if (text_[position_] == 0) return Backtrack();
-  bool inside = false;
-  for (std::size_t pair = index_ + 1; pair + 1 < end && !inside; pair += 2) {
-    const std::uint64_t lower = program_.instructions.At(pair).operand;
-    const std::uint64_t upper = program_.instructions.At(pair + 1).operand;
-    inside = lower <= unit && unit <= upper;
+// What a skipped Fork target would have left behind.
+void PatternMatcher::Write(const StatePlace& place, std::size_t position, GroupSpan* groups, std::size_t* slots) {
+  switch (place.kind) {
+    case StatePlace::Kind::Slot: slots[place.number] = position; break;
+    case StatePlace::Kind::GroupStart: groups[place.number].start = position; break;
+    case StatePlace::Kind::GroupEnd: groups[place.number].end = position; break;
   }
-  if (inside != wanted) return Backtrack();
-  ++position_;
-  index_ = end;
-  return Outcome::Running;
+}
+
+// Whether the unit at `position` (not the terminator) lies in one of the
+// pairs held by the Pass instructions between `index` and `end`.
+bool PatternMatcher::InRanges(std::size_t index, std::size_t end, std::size_t position) const {
+  const PatternInstruction* const code = program_.instructions.data();
+  const WideChar unit = Unit(position);
+  for (std::size_t pair = index + 1; pair + 1 < end; pair += 2) {
+    if (code[pair].operand <= unit && unit <= code[pair + 1].operand) return true;
+  }
+  return false;
 }
 
 // A group with only one end recorded, or with its end before its start
-// (a reference inside its own group), has no defined text: backtrack.
-PatternMatcher::Outcome PatternMatcher::BackRef(std::uint64_t group) {
-  const GroupSpan span = context_.GroupAt(group);
+// (a reference inside its own group), has no defined text: no match.
+bool PatternMatcher::BackRef(const GroupSpan& span, std::size_t position, std::size_t& length) const {
   const bool hasStart = span.start != kUnsetPosition;
   const bool hasEnd = span.end != kUnsetPosition;
-  if (hasStart != hasEnd || (hasStart && span.end < span.start)) return Backtrack();
-  const std::size_t length = hasStart ? span.end - span.start : 0;
+  if (hasStart != hasEnd || (hasStart && span.end < span.start)) return false;
+  length = hasStart ? span.end - span.start : 0;
   for (std::size_t i = 0; i < length; ++i) {
-    if (text_[position_ + i] == 0 || Unit(position_ + i) != Unit(span.start + i)) return Backtrack();
+    if (text_[position + i] == 0 || Unit(position + i) != Unit(span.start + i)) return false;
   }
-  position_ += length;
-  ++index_;
-  return Outcome::Running;
-}
-
-// Dropping entries is all a depth change may do; a saved depth above the
-// current one would expose stale storage.
-PatternMatcher::Outcome PatternMatcher::LoadDepth(std::uint64_t slot) {
-  const std::size_t depth = context_.SlotAt(slot);
-  if (depth > context_.depth_) throw PatternFailure(E_INVALIDARG);
-  context_.depth_ = depth;
-  ++index_;
-  return Outcome::Running;
-}
-
-// The terminator is never an attempt start, except in an empty text,
-// which gets its one attempt at position 0.
-PatternMatcher::Outcome PatternMatcher::NextStart() {
-  if (text_[attemptStart_] == 0 || text_[attemptStart_ + 1] == 0) {
-    position_ = text_[attemptStart_] == 0 ? attemptStart_ : attemptStart_ + 1;
-    return Outcome::NoMatch;
-  }
-  ++attemptStart_;
-  // Skipping the attempts that would fail within the literal prefix
-  // changes no result.
-  while (text_[attemptStart_] != 0 && !CanStartAt(attemptStart_)) ++attemptStart_;
-  if (text_[attemptStart_] == 0) {
-    position_ = attemptStart_;
-    return Outcome::NoMatch;
-  }
-  position_ = attemptStart_;
-  context_.depth_ = 0;
-  index_ = 0;
-  return Outcome::Running;
+  return true;
 }
 
 // Groups that recorded only one end are reported unset.
-void PatternMatcher::Finish() {
-  context_.matchEnd_ = position_;
+void PatternMatcher::Finish(std::size_t position) {
+  context_.matchEnd_ = position;
   for (std::int32_t i = 0; i < context_.groupCount_; ++i) {
     GroupSpan& span = context_.groups_[static_cast<std::size_t>(i)];
     if (!span.IsSet()) span = GroupSpan{};

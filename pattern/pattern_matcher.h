@@ -22,33 +22,29 @@ class PatternMatcher {
                     std::size_t* matchEndOut);
 
  private:
-  enum class Outcome { Running, Matched, NoMatch };
+  enum class Outcome { Matched, NoMatch };
 
-  PatternMatcher(const PatternProgram& program, const WideChar* text, MatchContext& context)
-      : program_(program), text_(text), context_(context) {}
+  PatternMatcher(const PatternProgram& program, const WideChar* text, MatchContext& context);
 
   Outcome Run();
-  Outcome Step(const PatternInstruction& instruction);
-  Outcome Push(std::size_t value);
-  Outcome Backtrack();
-  Outcome Advance(bool matched);
-  Outcome InRanges(std::size_t end, bool wanted);
-  Outcome BackRef(std::uint64_t group);
-  Outcome LoadDepth(std::uint64_t slot);
-  Outcome NextStart();
-  void Finish();
+  bool InRanges(std::size_t index, std::size_t end, std::size_t position) const;
+  bool BackRef(const GroupSpan& span, std::size_t position, std::size_t& length) const;
+  void Finish(std::size_t position);
+  static void Write(const StatePlace& place, std::size_t position, GroupSpan* groups, std::size_t* slots);
 
   WideChar Unit(std::size_t position) const;
   bool CanStartAt(std::size_t position) const;
+  std::size_t NextCandidate(std::size_t from) const;
 
   const PatternProgram& program_;
   const WideChar* text_;
   MatchContext& context_;
-  std::size_t index_ = 0;
-  std::size_t position_ = 0;
-  std::size_t attemptStart_ = 0;
+  // The literal run every attempt starts with, and the two forms its
+  // first unit can have in the text.
   std::size_t prefixLength_ = 0;
   const PatternInstruction* prefix_ = nullptr;
+  WideChar firstUnit_ = 0;
+  WideChar firstUnitOtherCase_ = 0;
 };
 
 }  // namespace pattern

@@ -57,29 +57,51 @@ struct PatternInstruction {
   std::uint64_t operand;  // instruction index, group, slot or unit; 0 if unused
 };
 
+// What an opcode's operand names, so that code can be moved or copied.
+enum class OperandKind { Index, Slot, Other };
+OperandKind OperandKindOf(std::int32_t opcode);
+
 // Growable instruction array; every access by index is range-checked.
 class InstructionList {
  public:
   std::size_t size() const { return count_; }
+  // Room for `count` instructions, so that a compile need not grow the
+  // array step by step; false when the allocator refuses.
+  bool Reserve(std::size_t count) { return storage_.Reserve(count, count_); }
   // False when the array cannot grow.
   bool Append(Opcode opcode, std::uint64_t operand) {
-    if (count_ == storage_.capacity() && !Grow()) return false;
+    if (count_ == storage_.capacity() && !Grow(1)) return false;
     storage_[count_++] = PatternInstruction{static_cast<std::int32_t>(opcode), operand};
     return true;
   }
+  // Moves the instructions from `at` on up by `count` places, leaving
+  // `count` Pass instructions in the gap; false when the array cannot grow.
+  bool InsertGap(std::size_t at, std::size_t count);
+  // Drops `count` instructions from `at` on and moves the rest down.
+  void Erase(std::size_t at, std::size_t count);
+  // Appends a copy of the instructions from `first` up to `last`; false
+  // when the array cannot grow.
+  bool AppendCopy(std::size_t first, std::size_t last);
+  // Adds `indexShift` to every instruction-index operand and `slotShift`
+  // to every slot operand from `first` up to `last` (modulo 2^64, so a
+  // shift may be negative).
+  void Shift(std::size_t first, std::size_t last, std::uint64_t indexShift, std::uint64_t slotShift);
   // Drops the instructions from `count` on.
   void Truncate(std::size_t count);
   void Clear();
+  // The whole array, for the matcher's step loop; size() entries.
+  const PatternInstruction* data() const { return storage_.data(); }
   // Raise PatternFailure(E_INVALIDARG) for an index at or past the end.
   const PatternInstruction& At(std::size_t index) const {
     if (index >= count_) ThrowOutOfRange();
     return storage_[index];
   }
   void SetOperand(std::size_t index, std::uint64_t operand);
+  void Set(std::size_t index, Opcode opcode, std::uint64_t operand);
 
  private:
   [[noreturn]] static void ThrowOutOfRange();
-  bool Grow();
+  bool Grow(std::size_t extra);
 
   OwnedArray<PatternInstruction> storage_;
   std::size_t count_ = 0;

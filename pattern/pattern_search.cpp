@@ -54,6 +54,7 @@ bool FindPatternGroups(const WideChar* pattern, const WideChar* text, std::vecto
   CaptureCollector collector(results);
   MatchContext context;
   context.ReserveStack(kInitialStackEntries);  // on failure it grows on demand
+  context.KeepForkGuardsFor(&program);           // the program stays as it is
   std::size_t searchStart = 0;
   for (;;) {
     std::size_t matchEnd = kUnsetPosition;

@@ -20,6 +20,16 @@ void* AllocateZeroed(std::size_t bytes) {
   return std::calloc(bytes == 0 ? 1 : bytes, 1);
 }
 
+void* AllocateUninitialized(std::size_t bytes) {
+  if (!GateAllows()) return nullptr;
+  return std::malloc(bytes == 0 ? 1 : bytes);
+}
+
+void* Reallocate(void* block, std::size_t bytes) {
+  if (!GateAllows()) return nullptr;
+  return std::realloc(block, bytes == 0 ? 1 : bytes);
+}
+
 void Release(void* block) { std::free(block); }
 
 }  // namespace memory

@@ -17,6 +17,7 @@ declare -A needs=(
   [g++-mingw-w64-x86-64-posix]=/usr/bin/x86_64-w64-mingw32-g++-posix
   [wine64]=/usr/lib/wine/wine64
   [locales]=/usr/bin/localedef
+  [libbenchmark-dev]=/usr/include/benchmark/benchmark.h
 )
 
 install_missing() {

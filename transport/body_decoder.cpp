@@ -1,9 +1,37 @@
 // Turns the body bytes into wide text: UTF-8 when the response charset
 // says so, the ANSI code page otherwise or when UTF-8 conversion fails.
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "platform/memory.h"
 #include "transport/http_client.h"
 #include "transport/wide_text.h"
 
 namespace transport {
+namespace {
+
+// Room for `units` units, asked of the allocator seam's gate like every
+// other block of the exchange, so that a test can refuse it too.
+bool AllocateText(WideString& text, std::size_t units) {
+  if (!memory::GateAllows()) return false;
+  try {
+    text.resize(units);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  return true;
+}
+
+// The text ends at its first zero unit. Only a zero byte decodes to one,
+// so a body without any ends at the terminator the decoding took in, found
+// without looking through the text unit by unit.
+std::size_t TextLength(const WideString& text, const unsigned char* body, std::size_t bodyBytes) {
+  if (!text.empty() && text.back() == 0 && std::memchr(body, 0, bodyBytes) == nullptr) return text.size() - 1;
+  return static_cast<std::size_t>(std::find(text.begin(), text.end(), WideChar(0)) - text.begin());
+}
+
+}  // namespace
 
 bool HttpClient::DecodeResponseBody() {
   if (!bodyBuffer_) return false;
@@ -23,10 +51,13 @@ bool HttpClient::DecodeResponseBody() {
     units = MultiByteToWideChar(codePage, flags, bytes, sourceBytes, nullptr, 0);
     if (units <= 0) return false;
   }
-  Block<WideChar> text = AllocateBlock<WideChar>(static_cast<std::size_t>(units));
-  if (!text) return false;
-  if (MultiByteToWideChar(codePage, flags, bytes, sourceBytes, text.get(), units) <= 0) return false;
-  responseText_ = TextUpToZero(text.get(), static_cast<std::size_t>(units));
+  // Decoded straight into the reply's own storage: a large body is then
+  // held as text once, not twice.
+  WideString text;
+  if (!AllocateText(text, static_cast<std::size_t>(units))) return false;
+  if (MultiByteToWideChar(codePage, flags, bytes, sourceBytes, text.data(), units) <= 0) return false;
+  text.resize(TextLength(text, bodyBuffer_.get(), bodyLength_));
+  responseText_ = std::move(text);
   return true;
 }
 

@@ -12,8 +12,11 @@ constexpr std::uint32_t kErrorNotEnoughMemory = 8;
 
 HttpClient::BodyRead HttpClient::ReadResponseBody(HINTERNET request) {
   bodyBuffer_.reset();
-  bodyBuffer_ = AllocateBlock<unsigned char>(kInitialBodyCapacity);
+  // Only the zero byte after the body is ever read beyond it, so the buffer
+  // is not cleared: StoreChunk keeps that byte in place.
+  bodyBuffer_ = AllocateUninitializedBlock<unsigned char>(kInitialBodyCapacity);
   if (!bodyBuffer_) return BodyRead::NoBuffer;
+  bodyBuffer_[0] = 0;
   std::uint64_t total = 0;
   std::uint64_t capacity = kInitialBodyCapacity;
   BodyRead state = ReadBodyChunks(request, total, capacity);
@@ -40,7 +43,8 @@ HttpClient::BodyRead HttpClient::ReadBodyChunks(HINTERNET request, std::uint64_t
       lastError_ = kErrorNotEnoughMemory;
       return BodyRead::CutShort;
     }
-    Block<unsigned char> chunk = AllocateBlock<unsigned char>(std::size_t{available} + 1);
+    // The read fills the chunk and only what it read is used.
+    Block<unsigned char> chunk = AllocateUninitializedBlock<unsigned char>(std::size_t{available} + 1);
     if (!chunk) return BodyRead::CutShort;
     DWORD read = 0;
     if (!WinHttpReadData(request, chunk.get(), available, &read)) {
@@ -53,21 +57,20 @@ HttpClient::BodyRead HttpClient::ReadBodyChunks(HINTERNET request, std::uint64_t
 }
 
 // Appends `read` bytes after `total`, doubling the buffer as often as
-// needed so that one zero byte always follows the body.
+// needed so that one zero byte always follows the body. Growing in place
+// keeps the bytes without copying them where the allocator can.
 bool HttpClient::StoreChunk(const unsigned char* chunk, std::uint64_t read, std::uint64_t& total,
                             std::uint64_t& capacity) {
   std::uint64_t needed = total + read + 1;
   if (needed > capacity) {
     std::uint64_t grown = capacity;
     while (grown < needed) grown *= 2;
-    Block<unsigned char> larger = AllocateBlock<unsigned char>(static_cast<std::size_t>(grown));
-    if (!larger) return false;
-    std::memcpy(larger.get(), bodyBuffer_.get(), static_cast<std::size_t>(total));
-    bodyBuffer_ = std::move(larger);
+    if (!ResizeBlock(bodyBuffer_, static_cast<std::size_t>(grown))) return false;
     capacity = grown;
   }
   std::memcpy(bodyBuffer_.get() + total, chunk, static_cast<std::size_t>(read));
   total += read;
+  bodyBuffer_[static_cast<std::size_t>(total)] = 0;
   return true;
 }
 

@@ -26,7 +26,7 @@ bool FormPost(const WideString& endpointUrl, const std::string& body, WideString
   client.SetExtraHeaders(WTEXT("Content-Length: ") + Decimal(length) +
                          WTEXT("\r\nContent-Type: application/x-www-form-urlencoded\r\n"));
   if (!client.Send(WTEXT("POST"))) return false;
-  reply = client.GetResponseText();
+  reply = client.TakeResponseText();  // the client goes right after
   return true;
 }
 

@@ -10,15 +10,35 @@
 namespace transport {
 namespace {
 
-const WideChar kCharsetPattern[] = WTEXT("charset={[A-Za-z0-9\\-_]+}");
-const WideChar kContentLengthPattern[] = WTEXT("Content-Length: {[0-9]+}");
-const WideChar kLocationPattern[] = WTEXT("Location: {[0-9]+}");
-const WideChar kCookiePattern[] = WTEXT("Set-Cookie:\\b*{.+?}\\n");
+// Each header pattern with the literal every one of its matches begins
+// with (lower case; matching ignores ASCII case). Text in front of the
+// literal's first occurrence cannot hold a match, and a head without it
+// holds none, so the search starts there or is skipped: most heads carry
+// only one of the four, and compiling a pattern costs more than the
+// search itself.
+struct HeaderPattern {
+  const WideChar* pattern;
+  const WideChar* lead;
+};
+
+const HeaderPattern kCharsetPattern = {WTEXT("charset={[A-Za-z0-9\\-_]+}"), WTEXT("charset=")};
+const HeaderPattern kContentLengthPattern = {WTEXT("Content-Length: {[0-9]+}"), WTEXT("content-length: ")};
+const HeaderPattern kLocationPattern = {WTEXT("Location: {[0-9]+}"), WTEXT("location: ")};
+const HeaderPattern kCookiePattern = {WTEXT("Set-Cookie:\\b*{.+?}\\n"), WTEXT("set-cookie:")};
 // Far above any real header block; a larger reported size is not believed.
 constexpr DWORD kMaxHeaderBytes = 1u << 20;
 
-bool Found(const WideChar* pattern, const WideString& text, std::vector<WideString>& captures) {
-  return pattern::FindPatternGroups(pattern, text.c_str(), captures) && !captures.empty();
+bool Found(const WideChar* pattern, const WideChar* text, std::vector<WideString>& captures) {
+  return pattern::FindPatternGroups(pattern, text, captures) && !captures.empty();
+}
+
+bool FoundInHeaders(const HeaderPattern& header, const WideString& headers, std::vector<WideString>& captures) {
+  const std::size_t at = FindIgnoringCase(headers, header.lead);
+  if (at == WideString::npos) {
+    captures.clear();
+    return false;
+  }
+  return Found(header.pattern, headers.c_str() + at, captures);
 }
 
 enum class HeaderQuery { Ok, Unavailable, NoMemory };
@@ -63,13 +83,15 @@ bool HttpClient::ExtractResponseHeaders(HINTERNET request) {
 
 void HttpClient::TakeHeaderValues() {
   std::vector<WideString> captures;
-  if (!charsetFixed_ && Found(kCharsetPattern, responseHeaders_, captures)) responseCharset_ = captures.front();
-  if (Found(kContentLengthPattern, responseHeaders_, captures)) {
+  if (!charsetFixed_ && FoundInHeaders(kCharsetPattern, responseHeaders_, captures)) {
+    responseCharset_ = captures.front();
+  }
+  if (FoundInHeaders(kContentLengthPattern, responseHeaders_, captures)) {
     // Digits only, so never negative; clamped at the 32-bit maximum.
     contentLength_ = static_cast<std::uint32_t>(ReplyToInt(captures.front()));
   }
-  if (Found(kLocationPattern, responseHeaders_, captures)) redirectLocation_ = captures.front();
-  if (Found(kCookiePattern, responseHeaders_, captures)) AppendCookies(captures);
+  if (FoundInHeaders(kLocationPattern, responseHeaders_, captures)) redirectLocation_ = captures.front();
+  if (FoundInHeaders(kCookiePattern, responseHeaders_, captures)) AppendCookies(captures);
 }
 
 // Cookies of earlier responses stay in front; no blank goes between them
@@ -85,8 +107,8 @@ void HttpClient::AppendCookies(const std::vector<WideString>& values) {
 
 bool CheckHtmlComplete(const WideString& text) {
   std::vector<WideString> captures;
-  if (!Found(WTEXT("{<html>}"), text, captures)) return true;
-  return Found(WTEXT("{</html>}"), text, captures);
+  if (!Found(WTEXT("{<html>}"), text.c_str(), captures)) return true;
+  return Found(WTEXT("{</html>}"), text.c_str(), captures);
 }
 
 WideString TrimChars(const WideString& text, const WideString& set) {

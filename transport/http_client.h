@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "platform/seam.h"
@@ -46,6 +47,8 @@ class HttpClient {
   // "GET" or "POST" in any letter case.
   bool Send(const WideString& verb);
   WideString GetResponseText() const { return responseText_; }
+  // Hands the text over without copying it; the client keeps none.
+  WideString TakeResponseText() { return std::move(responseText_); }
 
   // Settings that keep their defaults in the libraries.
   void SetVerifyCertificates(bool verify) { verifyCertificates_ = verify; }

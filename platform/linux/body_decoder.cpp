@@ -29,6 +29,14 @@ bool ParseChunkSize(const std::string& line, std::uint64_t& size) {
 }
 
 // Takes one line (without its CR LF) off the front of raw; false while none is complete.
+// Appends all of raw to body; into an empty body by swapping, which moves
+// no bytes (the usual case: the exchange hands out what it decoded first).
+void MoveAll(std::string& raw, std::string& body) {
+  if (body.empty()) body.swap(raw);
+  else body += raw;
+  raw.clear();
+}
+
 bool TakeLine(std::string& raw, std::string& line) {
   std::size_t end = raw.find('\n');
   if (end == std::string::npos) return false;
@@ -59,7 +67,7 @@ DWORD BodyDecoder::Feed(std::string& raw, std::string& body) {
     DWORD result = ERROR_SUCCESS;
     switch (state_) {
       case State::Data: TakeData(raw, body); break;
-      case State::UntilClose: body += raw; raw.clear(); break;
+      case State::UntilClose: MoveAll(raw, body); break;
       case State::ChunkSize: result = FeedChunkSize(raw); break;
       case State::ChunkDataEnd: result = FeedChunkDataEnd(raw); break;
       case State::Trailer: result = FeedTrailer(raw); break;
@@ -72,8 +80,12 @@ DWORD BodyDecoder::Feed(std::string& raw, std::string& body) {
 
 void BodyDecoder::TakeData(std::string& raw, std::string& body) {
   std::size_t take = static_cast<std::size_t>(std::min<std::uint64_t>(remaining_, raw.size()));
-  body.append(raw, 0, take);
-  raw.erase(0, take);
+  if (take == raw.size()) {
+    MoveAll(raw, body);
+  } else {
+    body.append(raw, 0, take);
+    raw.erase(0, take);
+  }
   remaining_ -= take;
   if (remaining_ == 0) state_ = chunked_ ? State::ChunkDataEnd : State::Done;
 }

@@ -2,7 +2,6 @@
 // uses: UTF-8, and the ANSI code page, which here is Windows-1252.
 #include <climits>
 #include <cstring>
-#include <string>
 
 #include "platform/linux/api_guard.h"
 #include "platform/linux/unicode_codec.h"
@@ -38,41 +37,64 @@ bool ValidArguments(const Unit* source, int sourceCount, const void* dest, int d
   return true;
 }
 
-bool Decode(UINT codePage, DWORD flags, const unsigned char* bytes, std::size_t count,
-            std::u16string& out) {
-  if (codePage == CP_UTF8) {
-    if ((flags & ~kStrictDecoding) != 0) return Fail(kErrorInvalidFlags, false);
-    bool sawInvalid = false;
-    out = winhttp_linux::DecodeUtf8(bytes, count, sawInvalid);
-    if (sawInvalid && (flags & kStrictDecoding) != 0) return Fail(ERROR_NO_UNICODE_TRANSLATION, false);
-    return true;
-  }
-  if (codePage == CP_ACP || codePage == kWindows1252) {
-    out = winhttp_linux::DecodeWindows1252(bytes, count);
-    return true;
-  }
-  return Fail(ERROR_INVALID_PARAMETER, false);
-}
+bool IsSingleByte(UINT codePage) { return codePage == CP_ACP || codePage == kWindows1252; }
 
 int CountAsInt(std::size_t count) {
   return count > static_cast<std::size_t>(INT_MAX) ? Fail(ERROR_INSUFFICIENT_BUFFER, 0)
                                                    : static_cast<int>(count);
 }
 
+bool SupportedDecoding(UINT codePage, DWORD flags) {
+  if (codePage == CP_UTF8) return (flags & ~kStrictDecoding) == 0 || Fail(kErrorInvalidFlags, false);
+  return IsSingleByte(codePage) || Fail(ERROR_INVALID_PARAMETER, false);
+}
+
+// The units the bytes decode to; 0 (with the reason) for invalid input
+// under strict decoding.
+int DecodedUnits(UINT codePage, DWORD flags, const unsigned char* bytes, std::size_t count) {
+  if (IsSingleByte(codePage)) return CountAsInt(count);  // one unit per byte
+  bool sawInvalid = false;
+  const std::size_t units = winhttp_linux::Utf8DecodedUnits(bytes, count, sawInvalid);
+  if (sawInvalid && (flags & kStrictDecoding) != 0) return Fail(ERROR_NO_UNICODE_TRANSLATION, 0);
+  return CountAsInt(units);
+}
+
+// One pass straight into the destination. Under strict decoding the text
+// is checked first, so that invalid input fails before anything is written.
+int DecodeInto(UINT codePage, DWORD flags, const unsigned char* bytes, std::size_t count, LPWSTR dest,
+               int destChars) {
+  const auto room = static_cast<std::size_t>(destChars);
+  if (IsSingleByte(codePage)) {
+    if (count > room) return Fail(ERROR_INSUFFICIENT_BUFFER, 0);
+    winhttp_linux::DecodeWindows1252Into(bytes, count, dest);
+    return static_cast<int>(count);
+  }
+  if ((flags & kStrictDecoding) != 0) {
+    const int units = DecodedUnits(codePage, flags, bytes, count);
+    if (units == 0) return 0;
+    if (static_cast<std::size_t>(units) > room) return Fail(ERROR_INSUFFICIENT_BUFFER, 0);
+  }
+  std::size_t units = 0;
+  bool sawInvalid = false;
+  if (!winhttp_linux::DecodeUtf8Into(bytes, count, dest, room, units, sawInvalid))
+    return Fail(ERROR_INSUFFICIENT_BUFFER, 0);
+  return static_cast<int>(units);
+}
+
 }  // namespace
 
+// A size query only counts. A destination too small gets a prefix of the
+// text and the call fails with ERROR_INSUFFICIENT_BUFFER; nothing is
+// written past destChars.
 int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR source, int sourceBytes, LPWSTR dest,
                         int destChars) {
   return Guarded(0, [&]() -> int {
     std::size_t count = 0;
     if (!ValidArguments(source, sourceBytes, dest, destChars, count)) return 0;
-    std::u16string decoded;
-    if (!Decode(codePage, flags, reinterpret_cast<const unsigned char*>(source), count, decoded))
-      return 0;
-    if (destChars == 0) return CountAsInt(decoded.size());
-    if (decoded.size() > static_cast<std::size_t>(destChars)) return Fail(ERROR_INSUFFICIENT_BUFFER, 0);
-    std::memcpy(dest, decoded.data(), decoded.size() * sizeof(char16_t));
-    return static_cast<int>(decoded.size());
+    if (!SupportedDecoding(codePage, flags)) return 0;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(source);
+    if (destChars == 0) return DecodedUnits(codePage, flags, bytes, count);
+    return DecodeInto(codePage, flags, bytes, count, dest, destChars);
   });
 }
 
@@ -89,14 +111,14 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR source, int sourceCh
     std::size_t written = 0;
     for (std::size_t at = 0; at < count;) {
       std::size_t consumed = 0;
-      std::string encoded = winhttp_linux::EncodeUtf8Character(source + at, count - at, consumed);
+      char encoded[winhttp_linux::kMaxUtf8CharacterBytes];
+      const std::size_t length = winhttp_linux::EncodeUtf8Character(source + at, count - at, consumed, encoded);
       at += consumed;
       if (destBytes != 0) {
-        if (written + encoded.size() > static_cast<std::size_t>(destBytes))
-          return Fail(ERROR_INSUFFICIENT_BUFFER, 0);
-        std::memcpy(dest + written, encoded.data(), encoded.size());
+        if (written + length > static_cast<std::size_t>(destBytes)) return Fail(ERROR_INSUFFICIENT_BUFFER, 0);
+        std::memcpy(dest + written, encoded, length);
       }
-      written += encoded.size();
+      written += length;
     }
     return CountAsInt(written);
   });

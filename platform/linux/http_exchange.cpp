@@ -5,7 +5,7 @@
 
 namespace winhttp_linux {
 namespace {
-constexpr std::size_t kReceiveChunk = 16 * 1024;
+constexpr std::size_t kReceiveChunk = TcpStream::kReceiveBufferBytes;
 }
 
 DWORD HttpExchange::Send(const Destination& destination, const std::string& head,
@@ -16,10 +16,12 @@ DWORD HttpExchange::Send(const Destination& destination, const std::string& head
   bodyOffset_ = 0;
   bodyError_ = ERROR_SUCCESS;
   head_ = ResponseHead{};
+  pendingHead_.clear();
   DWORD result = stream_.Open(destination.host, destination.port, destination.timeouts);
-  if (result == ERROR_SUCCESS) result = stream_.SendAll(head.data(), head.size());
   if (result == ERROR_SUCCESS && optional != nullptr && optionalSize > 0)
-    result = stream_.SendAll(optional, optionalSize);
+    result = stream_.SendAll(head.data(), head.size(), optional, optionalSize);
+  else if (result == ERROR_SUCCESS)
+    pendingHead_ = head;
   if (result != ERROR_SUCCESS) {
     stream_.Close();
     return result;
@@ -30,11 +32,33 @@ DWORD HttpExchange::Send(const Destination& destination, const std::string& head
 
 DWORD HttpExchange::Write(const char* data, std::size_t size) {
   if (phase_ != Phase::Sent) return ERROR_WINHTTP_INCORRECT_HANDLE_STATE;
-  return stream_.SendAll(data, size);
+  return SendWithHead(data, size);
+}
+
+// The head waits for the first body bytes so that both leave in one
+// segment, as they would have left back to back anyway. A peer that has
+// hung up meanwhile gets the head alone first, as if it had gone out at
+// once: its reset then fails the body's write instead of letting the body
+// vanish into a dead connection.
+DWORD HttpExchange::SendWithHead(const char* data, std::size_t size) {
+  if (pendingHead_.empty()) return stream_.SendAll(data, size);
+  const std::string head = std::move(pendingHead_);
+  pendingHead_.clear();
+  if (!stream_.PeerHasHungUp()) return stream_.SendAll(head.data(), head.size(), data, size);
+  DWORD result = stream_.SendAll(head.data(), head.size());
+  return result == ERROR_SUCCESS ? stream_.SendAll(data, size) : result;
 }
 
 DWORD HttpExchange::Receive(bool replyToHead) {
   if (phase_ != Phase::Sent) return ERROR_WINHTTP_INCORRECT_HANDLE_STATE;
+  if (!pendingHead_.empty()) {
+    DWORD sent = SendWithHead(nullptr, 0);
+    if (sent != ERROR_SUCCESS) {
+      stream_.Close();
+      phase_ = Phase::Idle;
+      return sent;
+    }
+  }
   std::size_t headBytes = 0;  // interim responses count against the limit too
   ResponseHead head;
   do {

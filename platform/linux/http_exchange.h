@@ -21,7 +21,8 @@ struct Destination {
 class HttpExchange {
  public:
   // Starts afresh (dropping any earlier connection and response), connects
-  // and sends `head` followed by `optional`.
+  // and sends `head` followed by `optional`. Without `optional` the head is
+  // held until the first Write or Receive, which sends it first.
   DWORD Send(const Destination& destination, const std::string& head, const char* optional,
              std::size_t optionalSize);
   DWORD Write(const char* data, std::size_t size);
@@ -42,11 +43,13 @@ class HttpExchange {
 
   // One head within `allowance` bytes; `consumed` tells how many it took.
   DWORD ReceiveHead(ResponseHead& head, std::size_t allowance, std::size_t& consumed);
+  DWORD SendWithHead(const char* data, std::size_t size);
   DWORD Fill();
   std::size_t Pending() const { return body_.size() - bodyOffset_; }
 
   Phase phase_ = Phase::Idle;
   TcpStream stream_;
+  std::string pendingHead_;  // connected, head not sent yet
   std::string inbox_;        // received, not yet decoded
   std::string body_;         // decoded body bytes, handed out from bodyOffset_
   std::size_t bodyOffset_ = 0;

@@ -23,33 +23,34 @@ bool IsTokenCharacter(unsigned char c) {
          c != '"' && c != '/' && c != '[' && c != ']' && c != '=' && c != '{' && c != '}';
 }
 
-std::string Trimmed(const std::string& text) {
+std::string_view Trimmed(std::string_view text) {
   std::size_t from = text.find_first_not_of(" \t");
-  if (from == std::string::npos) return {};
+  if (from == std::string_view::npos) return {};
   return text.substr(from, text.find_last_not_of(" \t") - from + 1);
 }
 
 // "Name: value" into its parts; false for a line that is no header.
-bool SplitLine(const std::string& line, Header& header) {
+bool SplitLine(std::string_view line, Header& header) {
   std::size_t colon = line.find(':');
-  if (colon == std::string::npos || colon == 0) return false;
-  header.first = line.substr(0, colon);
-  if (!std::all_of(header.first.begin(), header.first.end(),
-                   [](char c) { return IsTokenCharacter(static_cast<unsigned char>(c)); }))
+  if (colon == std::string_view::npos || colon == 0) return false;
+  std::string_view name = line.substr(0, colon);
+  if (!std::all_of(name.begin(), name.end(), [](char c) { return IsTokenCharacter(static_cast<unsigned char>(c)); }))
     return false;
-  header.second = Trimmed(line.substr(colon + 1));
-  return std::none_of(header.second.begin(), header.second.end(),
-                      [](char c) { return c == '\r' || c == '\n' || c == '\0'; });
+  std::string_view value = Trimmed(line.substr(colon + 1));
+  if (std::any_of(value.begin(), value.end(), [](char c) { return c == '\r' || c == '\n' || c == '\0'; }))
+    return false;
+  header = {std::string(name), std::string(value)};
+  return true;
 }
 
 // Splits at CR LF (a bare LF is taken as a line end too); empty lines drop out.
-bool ParseLines(const std::string& text, std::vector<Header>& headers) {
+bool ParseLines(std::string_view text, std::vector<Header>& headers) {
   std::size_t from = 0;
   while (from < text.size()) {
     std::size_t end = text.find('\n', from);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(from, end - from);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view line = text.substr(from, end - from);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     from = end + 1;
     if (line.empty()) continue;
     Header header;
@@ -98,11 +99,15 @@ DWORD RequestHeaders::Add(std::u16string_view text, DWORD modifiers) {
 }
 
 std::string BuildRequestHead(const RequestLine& line, const RequestHeaders& headers) {
-  std::string head = line.verb + " " + line.target + " HTTP/1.1\r\n";
-  head += "Host: " + line.hostField + "\r\n";
-  if (!line.userAgent.empty()) head += "User-Agent: " + line.userAgent + "\r\n";
-  for (const Header& header : headers.Lines()) head += header.first + ": " + header.second + "\r\n";
-  return head + "Connection: close\r\n\r\n";
+  std::size_t size = line.verb.size() + line.target.size() + line.hostField.size() + line.userAgent.size() + 64;
+  for (const Header& header : headers.Lines()) size += header.first.size() + header.second.size() + 4;
+  std::string head;
+  head.reserve(size);
+  head.append(line.verb).append(" ").append(line.target).append(" HTTP/1.1\r\n");
+  head.append("Host: ").append(line.hostField).append("\r\n");
+  if (!line.userAgent.empty()) head.append("User-Agent: ").append(line.userAgent).append("\r\n");
+  for (const Header& header : headers.Lines()) head.append(header.first).append(": ").append(header.second).append("\r\n");
+  return head.append("Connection: close\r\n\r\n");
 }
 
 }  // namespace winhttp_linux

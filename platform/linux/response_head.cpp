@@ -14,6 +14,14 @@ std::string Lower(std::string_view text) {
   return lower;
 }
 
+// `lower` is given in lower case.
+bool EqualsIgnoringCase(std::string_view text, std::string_view lower) {
+  if (text.size() != lower.size()) return false;
+  for (std::size_t i = 0; i < text.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(text[i])) != lower[i]) return false;
+  return true;
+}
+
 std::string_view Trim(std::string_view text) {
   std::size_t from = text.find_first_not_of(" \t");
   if (from == std::string_view::npos) return {};
@@ -76,10 +84,10 @@ bool MergeContentLength(std::string_view value, ResponseHead& head) {
 bool TakeField(std::string_view line, ResponseHead& head) {
   std::size_t colon = line.find(':');
   if (colon == std::string_view::npos || colon == 0 || line[0] == ' ' || line[0] == '\t') return false;
-  std::string name = Lower(Trim(line.substr(0, colon)));
+  std::string_view name = Trim(line.substr(0, colon));
   std::string_view value = Trim(line.substr(colon + 1));
-  if (name == "content-length") return MergeContentLength(value, head);
-  if (name == "transfer-encoding") {
+  if (EqualsIgnoringCase(name, "content-length")) return MergeContentLength(value, head);
+  if (EqualsIgnoringCase(name, "transfer-encoding")) {
     std::string codings = Lower(value);
     std::size_t last = codings.rfind(',');
     head.chunked = Trim(std::string_view(codings).substr(last == std::string::npos ? 0 : last + 1)) == "chunked";
@@ -105,6 +113,7 @@ DWORD ParseResponseHead(std::string_view block, ResponseHead& head) {
   if (lines.empty() || !ParseStatusLine(lines[0], head)) return ERROR_WINHTTP_INVALID_SERVER_RESPONSE;
   for (std::size_t i = 1; i < lines.size(); ++i)
     if (!TakeField(lines[i], head)) return ERROR_WINHTTP_INVALID_SERVER_RESPONSE;
+  head.rawHeaders.reserve(block.size() + 2);
   for (std::string_view line : lines) head.rawHeaders.append(line).append("\r\n");
   head.rawHeaders += "\r\n";
   return ERROR_SUCCESS;

@@ -2,10 +2,13 @@
 
 #include <netdb.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 
@@ -42,6 +45,16 @@ bool IsHostCharacter(char c) {
 bool IsIpv6Character(char c) {
   return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F') || c == ':' ||
          c == '.';
+}
+
+// Takes `sent` bytes off the front of the pieces.
+void Consume(iovec* pieces, std::size_t count, std::size_t sent) {
+  for (std::size_t i = 0; i < count && sent > 0; ++i) {
+    std::size_t take = std::min(sent, pieces[i].iov_len);
+    pieces[i].iov_base = static_cast<char*>(pieces[i].iov_base) + take;
+    pieces[i].iov_len -= take;
+    sent -= take;
+  }
 }
 
 std::string WithoutBrackets(const std::string& host) {
@@ -99,6 +112,9 @@ DWORD TcpStream::Open(const std::string& host, unsigned short port, const Timeou
 DWORD TcpStream::ConnectTo(const void* address, unsigned addressLength, int family, int timeoutMs) {
   fd_ = socket(family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   if (fd_ < 0) return ERROR_WINHTTP_CANNOT_CONNECT;
+  // Heads and small bodies go out at once, never held back for an ACK.
+  int noDelay = 1;
+  setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
   if (connect(fd_, static_cast<const sockaddr*>(address), addressLength) == 0) return ERROR_SUCCESS;
   if (errno != EINPROGRESS) {
     Close();
@@ -113,13 +129,21 @@ DWORD TcpStream::ConnectTo(const void* address, unsigned addressLength, int fami
   return ready == 0 ? ERROR_WINHTTP_TIMEOUT : ERROR_WINHTTP_CANNOT_CONNECT;
 }
 
-DWORD TcpStream::SendAll(const char* data, std::size_t size) {
+DWORD TcpStream::SendAll(const char* data, std::size_t size) { return SendAll(data, size, nullptr, 0); }
+
+DWORD TcpStream::SendAll(const char* first, std::size_t firstSize, const char* second, std::size_t secondSize) {
   if (fd_ < 0) return ERROR_WINHTTP_CONNECTION_ERROR;
-  std::size_t sent = 0;
-  while (sent < size) {
-    ssize_t put = send(fd_, data + sent, size - sent, MSG_NOSIGNAL);
+  iovec pieces[2] = {{const_cast<char*>(first), firstSize}, {const_cast<char*>(second), secondSize}};
+  std::size_t next = 0;  // the first piece with bytes left
+  for (;;) {
+    while (next < 2 && pieces[next].iov_len == 0) ++next;
+    if (next == 2) return ERROR_SUCCESS;
+    msghdr message{};
+    message.msg_iov = pieces + next;
+    message.msg_iovlen = 2 - next;
+    ssize_t put = sendmsg(fd_, &message, MSG_NOSIGNAL);
     if (put > 0) {
-      sent += static_cast<std::size_t>(put);
+      Consume(pieces + next, 2 - next, static_cast<std::size_t>(put));
       continue;
     }
     if (put < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
@@ -128,7 +152,12 @@ DWORD TcpStream::SendAll(const char* data, std::size_t size) {
     if (ready == 0) return ERROR_WINHTTP_TIMEOUT;
     if (ready < 0) return ERROR_WINHTTP_CONNECTION_ERROR;
   }
-  return ERROR_SUCCESS;
+}
+
+bool TcpStream::PeerHasHungUp() const {
+  if (fd_ < 0) return true;
+  pollfd entry{fd_, POLLRDHUP, 0};
+  return poll(&entry, 1, 0) > 0 && (entry.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0;
 }
 
 DWORD TcpStream::ReceiveSome(std::string& into, std::size_t limit, bool& closed) {
@@ -138,11 +167,15 @@ DWORD TcpStream::ReceiveSome(std::string& into, std::size_t limit, bool& closed)
     int ready = WaitFor(fd_, POLLIN, PollTimeout(timeouts_.receiveMs));
     if (ready == 0) return ERROR_WINHTTP_TIMEOUT;
     if (ready < 0) return ERROR_WINHTTP_CONNECTION_ERROR;
-    std::size_t before = into.size();
-    into.resize(before + limit);
-    ssize_t got = recv(fd_, &into[before], limit, 0);
-    into.resize(before + (got > 0 ? static_cast<std::size_t>(got) : 0));
-    if (got > 0) return ERROR_SUCCESS;
+    // Received on the stack, so only the bytes that came are appended:
+    // growing `into` first would clear `limit` bytes every time, and a heap
+    // block of this size costs more than the small replies it mostly holds.
+    char buffer[kReceiveBufferBytes];
+    ssize_t got = recv(fd_, buffer, std::min(limit, sizeof buffer), 0);
+    if (got > 0) {
+      into.append(buffer, static_cast<std::size_t>(got));
+      return ERROR_SUCCESS;
+    }
     if (got == 0) {
       closed = true;
       return ERROR_SUCCESS;

@@ -12,6 +12,8 @@ namespace winhttp_linux {
 
 class TcpStream {
  public:
+  static constexpr std::size_t kReceiveBufferBytes = 64 * 1024;
+
   TcpStream() = default;
   ~TcpStream() { Close(); }
   TcpStream(const TcpStream&) = delete;
@@ -24,10 +26,16 @@ class TcpStream {
 
   // ERROR_SUCCESS, ERROR_WINHTTP_TIMEOUT or ERROR_WINHTTP_CONNECTION_ERROR.
   DWORD SendAll(const char* data, std::size_t size);
+  // Both pieces, in order, in as few segments as the kernel allows.
+  DWORD SendAll(const char* first, std::size_t firstSize, const char* second, std::size_t secondSize);
 
-  // Appends at most `limit` bytes once some arrive. `closed` tells that the
-  // peer ended the stream (nothing appended then).
+  // Appends at most `limit` (and at most kReceiveBufferBytes) bytes once
+  // some arrive. `closed` tells that the peer ended the stream (nothing
+  // appended then).
   DWORD ReceiveSome(std::string& into, std::size_t limit, bool& closed);
+
+  // True once the peer has closed its side or the connection has failed.
+  bool PeerHasHungUp() const;
 
   bool IsOpen() const { return fd_ >= 0; }
   void Close();

@@ -181,10 +181,15 @@ INSTANTIATE_TEST_SUITE_P(
         // Lazy loops have no progress check: nothing that can succeed in place.
         ErrorCase{"!a*?b", PatternError::EmptyRepeat}, ErrorCase{"(!a)+?", PatternError::EmptyRepeat},
         ErrorCase{"{a}\\0*?", PatternError::EmptyRepeat}, ErrorCase{"(a|!b)*?", PatternError::EmptyRepeat},
+        // A greedy loop whose body can give back down to nothing once an
+        // iteration is backtracked into would cycle with a growing stack.
+        ErrorCase{"{x*}{\\0x*}*{\\0}{a}", PatternError::EmptyRepeat}, ErrorCase{"(!ax*)*", PatternError::EmptyRepeat},
+        ErrorCase{"(!a|b)+", PatternError::EmptyRepeat}, ErrorCase{"(\\b|!a)*", PatternError::EmptyRepeat},
         // Accepted: options take anything, greedy loops are guarded.
         ErrorCase{"(a*)?", PatternError::Ok}, ErrorCase{"(a*)??", PatternError::Ok},
         ErrorCase{"(a+)*", PatternError::Ok}, ErrorCase{"!a*", PatternError::Ok},
         ErrorCase{"{a}\\0*", PatternError::Ok}, ErrorCase{"{a}\\0", PatternError::Ok},
+        ErrorCase{"(!a.)*", PatternError::Ok}, ErrorCase{"(!ax*)?", PatternError::Ok},
         ErrorCase{"{a\\0}", PatternError::Ok}, ErrorCase{"[-a]", PatternError::Ok},
         ErrorCase{"[a-c-]", PatternError::Ok}, ErrorCase{"[a^]", PatternError::Ok},
         ErrorCase{"", PatternError::Ok}, ErrorCase{")", PatternError::Ok}));

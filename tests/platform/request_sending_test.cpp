@@ -5,6 +5,7 @@
 #include <csignal>
 #include <cstring>
 #include <thread>
+#include <vector>
 
 #include "loopback_server.h"
 #include "winhttp_fixture.h"
@@ -44,6 +45,37 @@ TEST(RequestBytes, AreExactlyTheDocumentedHead) {
     ASSERT_EQ(request.Exchange(kFormHeaders, "a=1"), 0u);
     ASSERT_TRUE(server.WaitForHandled(++handled, 3000));
     EXPECT_EQ(server.Requests().back(), c.expected);
+  }
+}
+
+TEST(RequestBytes, BodyWrittenInPiecesFollowsTheHeadExactly) {
+  // The head may wait for the first piece of the body; the bytes on the
+  // wire stay the head and then every piece in order.
+  const std::vector<std::vector<std::string>> bodies = {
+      {}, {"a=1"}, {"", "a=1"}, {"a=", "1&b", "=2"}, {std::string(70000, 'z'), "end"}};
+  ScriptedServer server({Step::Respond(HttpResponse(200, {}, "ok"))});
+  std::size_t handled = 0;
+  for (const std::vector<std::string>& pieces : bodies) {
+    std::string body;
+    for (const std::string& piece : pieces) body += piece;
+    RequestOptions options;
+    options.port = server.Port();
+    OpenedRequest request(options);
+    const std::u16string length = Widen("Content-Length: " + std::to_string(body.size()) + "\r\n");
+    ASSERT_TRUE(WinHttpAddRequestHeaders(request.Handle(), length.c_str(), static_cast<DWORD>(length.size()),
+                                         WINHTTP_ADDREQ_FLAG_ADD));
+    ASSERT_TRUE(WinHttpSendRequest(request.Handle(), nullptr, 0, nullptr, 0, 0, 0));
+    for (const std::string& piece : pieces) {
+      DWORD written = 0;
+      ASSERT_TRUE(WinHttpWriteData(request.Handle(), piece.data(), static_cast<DWORD>(piece.size()), &written));
+      EXPECT_EQ(written, piece.size());
+    }
+    ASSERT_TRUE(WinHttpReceiveResponse(request.Handle(), nullptr));
+    ASSERT_TRUE(server.WaitForHandled(++handled, 3000));
+    EXPECT_EQ(server.Requests().back(), "POST /p HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(server.Port()) +
+                                            "\r\nUser-Agent: WinHttpClient\r\nContent-Length: " +
+                                            std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body)
+        << pieces.size() << " pieces";
   }
 }
 

@@ -110,6 +110,27 @@ TEST_F(FakePlatformTest, ZeroByteInsideTheBodyEndsTheText) {
   EXPECT_EQ(client.GetResponseText(), u"abc");
 }
 
+TEST_F(FakePlatformTest, TextEndsAtTheFirstZeroByteWherever) {
+  struct Case {
+    std::string body;
+    std::u16string text;
+  } cases[] = {
+      {std::string("\0abc", 4), u""},
+      {std::string("abc\0", 4), u"abc"},
+      {std::string("ab\0c\0d", 6), u"ab"},
+      {std::string(10239, 'k') + std::string(1, '\0'), std::u16string(10239, u'k')},
+      {std::string(12000, 'k'), std::u16string(12000, u'k')},
+  };
+  for (const Case& c : cases) {
+    fake::Reset();
+    fake::QueueResponse(fake::HttpReply(200, c.body));
+    HttpClient client(kHttpUrl);
+    ASSERT_TRUE(client.Send(WTEXT("POST")));
+    EXPECT_EQ(client.BodyLength(), c.body.size());
+    EXPECT_TRUE(client.GetResponseText() == c.text) << "body of " << c.body.size() << " bytes";
+  }
+}
+
 struct DecodeCase {
   const char* name;
   std::string contentType;

@@ -3,6 +3,8 @@
 #include <vector>
 
 #include "fake_fixture.h"
+#include "pattern/pattern_search.h"
+#include "transport/form_post.h"
 #include "transport/http_client.h"
 
 namespace {
@@ -28,9 +30,15 @@ struct HeaderCase {
 
 class HeaderValueTest : public FakePlatformTest, public ::testing::WithParamInterface<HeaderCase> {};
 
+// A body as long as the case announces, where that is a plausible length.
+fake::Response ResponseFor(const HeaderCase& headerCase) {
+  const std::size_t bodyBytes = headerCase.contentLength < 1000 ? headerCase.contentLength : 0;
+  return WithHeaders(headerCase.headerLines, std::string(bodyBytes, 'b'));
+}
+
 TEST_P(HeaderValueTest, FixedPatternsFillTheFields) {
   const HeaderCase& expected = GetParam();
-  fake::QueueResponse(WithHeaders(expected.headerLines));
+  fake::QueueResponse(ResponseFor(expected));
   HttpClient client(kHttpUrl);
   ASSERT_TRUE(client.Send(WTEXT("POST")));
   EXPECT_EQ(client.ResponseCharset(), expected.charset);
@@ -38,6 +46,23 @@ TEST_P(HeaderValueTest, FixedPatternsFillTheFields) {
   EXPECT_EQ(client.RedirectLocation(), expected.location);
   EXPECT_EQ(client.ReceivedCookies(), expected.cookies);
   EXPECT_EQ(client.ResponseHeaders(), transporttest::Wide("HTTP/1.1 200 OK\r\n" + expected.headerLines + "\r\n"));
+}
+
+// Every field holds what a search over the whole head finds.
+TEST_P(HeaderValueTest, SameAsSearchingTheWholeHead) {
+  fake::QueueResponse(ResponseFor(GetParam()));
+  HttpClient client(kHttpUrl);
+  ASSERT_TRUE(client.Send(WTEXT("POST")));
+  const WideString& head = client.ResponseHeaders();
+  std::vector<WideString> found;
+  ASSERT_TRUE(pattern::FindPatternGroups(WTEXT("charset={[A-Za-z0-9\\-_]+}"), head.c_str(), found));
+  EXPECT_EQ(client.ResponseCharset(), found.empty() ? WideString() : found.front());
+  ASSERT_TRUE(pattern::FindPatternGroups(WTEXT("Content-Length: {[0-9]+}"), head.c_str(), found));
+  EXPECT_EQ(client.ContentLength(), found.empty() ? 0u : static_cast<std::uint32_t>(transport::ReplyToInt(found.front())));
+  ASSERT_TRUE(pattern::FindPatternGroups(WTEXT("Location: {[0-9]+}"), head.c_str(), found));
+  EXPECT_EQ(client.RedirectLocation(), found.empty() ? WideString() : found.front());
+  ASSERT_TRUE(pattern::FindPatternGroups(WTEXT("Set-Cookie:\\b*{.+?}\\n"), head.c_str(), found));
+  EXPECT_EQ(client.ReceivedCookies().empty(), found.empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -53,7 +78,19 @@ INSTANTIATE_TEST_SUITE_P(
         HeaderCase{"TwoCookies", "Set-Cookie: a=1; path=/\r\nSet-Cookie: b=2\r\n", u"", 0, u"", u"a=1; path=/; b=2;"},
         HeaderCase{"CookieTrailingSpaces", "Set-Cookie: a=1   \r\n", u"", 0, u"", u"a=1;"},
         HeaderCase{"CookieEndingInSemicolon", "Set-Cookie: a=1;\r\n", u"", 0, u"", u"a=1;"},
-        HeaderCase{"CookiesDifferingInCase", "Set-Cookie: A=1\r\nset-cookie: a=1\r\n", u"", 0, u"", u"A=1;"}),
+        HeaderCase{"CookiesDifferingInCase", "Set-Cookie: A=1\r\nset-cookie: a=1\r\n", u"", 0, u"", u"A=1;"},
+        // Each search starts where its pattern's leading literal first occurs.
+        HeaderCase{"FirstCharsetWithoutValue", "X-Note: charset=\r\nContent-Type: text/html; charset=utf-8\r\n",
+                   u"utf-8", 0, u"", u""},
+        HeaderCase{"SecondLocationTaken", "Location: http://a.test/\r\nLocation: 31\r\n", u"", 0, u"31", u""},
+        HeaderCase{"LeadsInsideOtherNames", "X-Set-Cookie: z=9\r\nX-Location: 5\r\nX-Content-Length: 12\r\n", u"", 12,
+                   u"5", u"z=9;"},
+        HeaderCase{"UpperCaseLeads", "SET-COOKIE: Q=1\r\nCONTENT-LENGTH: 5\r\nLOCATION: 8\r\nX: CHARSET=Big5\r\n",
+                   u"Big5", 5, u"8", u"Q=1;"},
+        HeaderCase{"NearMisses", "Set-Cookie : x=1\r\nX-Content-Length:7\r\nContent-Lengths: 7\r\nLocation:9\r\nX: charset =a\r\nlocation: \r\n",
+                   u"", 0, u"", u""},
+        HeaderCase{"CookieAfterManyLines", std::string(40, 'X') + ": 1\r\nY: 2\r\nSet-Cookie: late=1\r\nSet-Cookie: later=2\r\n",
+                   u"", 0, u"", u"late=1; later=2;"}),
     [](const auto& testCase) { return std::string(testCase.param.name); });
 
 TEST_F(FakePlatformTest, ContentLengthHeaderInAnyCaseIsRead) {

@@ -93,6 +93,62 @@ INSTANTIATE_TEST_SUITE_P(
         ReplyCase{"Utf8", HttpResponse(200, {{"Content-Type", "text/plain; charset=utf-8"}}, "ok"), "200", "ok"}),
     [](const auto& testCase) { return std::string(testCase.param.name); });
 
+std::string Repeat(const std::string& unit, std::size_t times) {
+  std::string text;
+  for (std::size_t i = 0; i < times; ++i) text += unit;
+  return text;
+}
+
+WideString Repeat(const WideString& unit, std::size_t times) {
+  WideString text;
+  for (std::size_t i = 0; i < times; ++i) text += unit;
+  return text;
+}
+
+const std::string kUtf8Type = "text/plain; charset=utf-8";
+
+struct DecodedCase {
+  const char* name;
+  std::string contentType;  // empty: no Content-Type line
+  std::string body;
+  WideString text;
+  bool closeDelimited = false;  // no Content-Length: the body ends with the connection
+};
+
+class LoopbackDecodeTest : public LoopbackTest, public ::testing::WithParamInterface<DecodedCase> {};
+
+// Bodies that arrive in many reads, grow the body buffer several times and
+// are decoded through the layer's own code pages.
+TEST_P(LoopbackDecodeTest, BodyIsDecodedWhole) {
+  const DecodedCase& c = GetParam();
+  std::string response;
+  if (c.closeDelimited) {
+    response = "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + c.body;
+  } else if (c.contentType.empty()) {
+    response = HttpResponse(200, {}, c.body);
+  } else {
+    response = HttpResponse(200, {{"Content-Type", c.contentType}}, c.body);
+  }
+  ScriptedServer server({Step::Respond(response)});
+  WideString reply;
+  ASSERT_TRUE(transport::FormPost(Wide(server.Url("/x")), "a=1", reply));
+  EXPECT_EQ(reply.size(), c.text.size());
+  EXPECT_TRUE(reply == c.text) << "the decoded reply differs";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Bodies, LoopbackDecodeTest,
+    ::testing::Values(
+        DecodedCase{"LargeAnsi", "", Repeat("0123456789abcdef\x80", 20000), Repeat(WideString(WTEXT("0123456789abcdef\u20ac")), 20000)},
+        DecodedCase{"LargeUtf8", kUtf8Type, Repeat("x\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80 ", 30000),
+                    Repeat(WideString(WTEXT("x\u00e9\u20ac\U0001F600 ")), 30000)},
+        DecodedCase{"LargeUntilClose", "", Repeat("until close ", 25000), Repeat(WideString(WTEXT("until close ")), 25000), true},
+        DecodedCase{"ZeroEndsAnsiText", "", std::string(20000, 'a') + std::string(1, '\0') + "b", Repeat(WideString(WTEXT("a")), 20000)},
+        DecodedCase{"ZeroEndsUtf8Text", kUtf8Type, std::string("\xC3\xA9z\0tail", 8), WTEXT("\u00e9z")},
+        DecodedCase{"ZeroFirst", kUtf8Type, std::string("\0abc", 4), WTEXT("")},
+        DecodedCase{"Empty", "", "", WTEXT("")}),
+    [](const auto& testCase) { return std::string(testCase.param.name); });
+
 TEST_F(LoopbackTest, Utf8CharsetDecodesTheBody) {
   ScriptedServer server({Step::Respond(HttpResponse(200, {{"Content-Type", "text/plain; charset=UTF-8"}}, "\xC3\xA9"))});
   WideString reply;

@@ -1,0 +1,60 @@
+// What the machine may skip at a Fork. The target of a Fork is explored
+// once, symbolically, on the assumption that every unit test it meets
+// fails: if that exploration comes back to the Fork's pushed entry with
+// the position and the stack as they were, then at any unit that none of
+// those tests accepts, running the target changes nothing but the writes
+// it leaves behind, which are all "this place := the position". The
+// machine then does those writes and goes on after the Fork at once.
+// Anything the exploration cannot follow for sure makes the Fork unguarded.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "pattern/pattern_program.h"
+#include "platform/seam.h"
+
+namespace pattern {
+
+// A place of the match state that an instruction can write.
+struct StatePlace {
+  enum class Kind : std::uint8_t { Slot, GroupStart, GroupEnd };
+  Kind kind;
+  std::uint32_t number;  // below the program's slot or group count
+};
+
+class ForkGuard {
+ public:
+  static constexpr std::size_t kMaxWrites = 4;
+
+  // Guards read the unit at the position, which is sure to lie within the
+  // text only in programs that never match the terminator (no `$`).
+  static bool Applies(const PatternProgram& program);
+
+  // Explores the target of the Fork at `fork`; an unguarded result when
+  // the exploration cannot be followed to its end.
+  static ForkGuard Explore(const PatternProgram& program, std::size_t fork);
+
+  // True when the target surely fails back at `unit` (the unit at the
+  // position, possibly the terminator).
+  bool Skips(WideChar unit) const {
+    if (state_ != State::Guarded) return false;
+    if (unit >= 128) return !nonAsciiMayPass_;
+    return ((accepted_[unit >> 6] >> (unit & 63)) & 1) == 0;
+  }
+  bool explored() const { return state_ != State::Unexplored; }
+  std::size_t writeCount() const { return writeCount_; }
+  const StatePlace& write(std::size_t i) const { return writes_[i]; }
+
+ private:
+  friend class ForkExploration;
+  enum class State : std::uint8_t { Unexplored, Unguarded, Guarded };
+
+  State state_ = State::Unexplored;
+  std::uint64_t accepted_[2] = {0, 0};  // units below 128 some test may accept
+  bool nonAsciiMayPass_ = false;
+  std::size_t writeCount_ = 0;
+  StatePlace writes_[kMaxWrites] = {};
+};
+
+}  // namespace pattern

@@ -1,0 +1,21 @@
+// Counts the allocations of the calling thread, through the core's
+// allocator seam and through operator new alike, and can make the k-th of
+// them fail: the seam returns nothing, operator new throws std::bad_alloc.
+// Other threads (the test servers) allocate undisturbed.
+#pragma once
+
+#include <cstddef>
+
+namespace hardening::alloc {
+
+// Starts counting on this thread; `failAt` 0 fails nothing.
+void Arm(std::size_t failAt);
+// Stops counting; the counts stay readable until the next Arm.
+void Disarm();
+
+std::size_t Counted();
+bool Fired();
+// Distinct call stacks (a few frames deep) the counted allocations came from.
+std::size_t DistinctSites();
+
+}  // namespace hardening::alloc
