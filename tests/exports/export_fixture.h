@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "allocation_gate.h"
 #include "fake_platform.h"
 #include "platform/memory.h"
 #include "platform/seam.h"
@@ -39,22 +40,7 @@ inline fake::Response Utf8Reply(const std::string& body) {
   return fake::HttpReply(200, body, "Content-Type: text/plain; charset=utf-8\r\n");
 }
 
-// Fails the allocation the test picks and counts all that were asked for.
-class AllocationGate {
- public:
-  static void FailOnly(std::size_t failAt) {
-    failAt_ = failAt;
-    count_ = 0;
-    memory::SetFailureGate(&Allow);
-  }
-  static void Open() { memory::SetFailureGate(nullptr); }
-  static std::size_t Count() { return count_; }
-
- private:
-  static bool Allow() { return ++count_ != failAt_; }
-  static inline std::size_t failAt_ = 0;
-  static inline std::size_t count_ = 0;
-};
+using fake::AllocationGate;
 
 class ExportTest : public ::testing::Test {
  protected:

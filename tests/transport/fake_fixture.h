@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <string>
 
+#include "allocation_gate.h"
 #include "fake_platform.h"
 #include "platform/memory.h"
 #include "platform/seam.h"
@@ -24,23 +25,7 @@ inline std::string Narrow(const WideString& text) {
 
 inline const WideString kHttpUrl = WTEXT("http://service.test/api/call");
 
-// Counts allocations and fails the ones the test picks.
-class AllocationGate {
- public:
-  // Fails allocation number `failAt` (1-based) and only that one; 0 fails none.
-  static void FailOnly(std::size_t failAt) {
-    failAt_ = failAt;
-    count_ = 0;
-    memory::SetFailureGate(&Allow);
-  }
-  static void Open() { memory::SetFailureGate(nullptr); }
-  static std::size_t Count() { return count_; }
-
- private:
-  static bool Allow() { return ++count_ != failAt_; }
-  static inline std::size_t failAt_ = 0;
-  static inline std::size_t count_ = 0;
-};
+using fake::AllocationGate;
 
 class FakePlatformTest : public ::testing::Test {
  protected:

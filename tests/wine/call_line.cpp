@@ -36,13 +36,13 @@ bool ParseInt32(const std::string& text, std::int32_t& value) {
   return true;
 }
 
-bool ParseBuffer(const std::string& spec, std::vector<char>& out) {
-  const std::size_t colon = spec.find(':');
-  if (colon == std::string::npos || spec.size() - colon != 3) return false;
+bool ParseBuffer(const std::string& bufferText, std::vector<char>& out) {
+  const std::size_t colon = bufferText.find(':');
+  if (colon == std::string::npos || bufferText.size() - colon != 3) return false;
   std::int32_t size = 0;
   std::vector<char> fill;
-  if (!ParseInt32(spec.substr(0, colon), size) || size <= 0 || size > (1 << 24)) return false;
-  if (!FromHex(spec.substr(colon + 1), fill)) return false;
+  if (!ParseInt32(bufferText.substr(0, colon), size) || size <= 0 || size > (1 << 24)) return false;
+  if (!FromHex(bufferText.substr(colon + 1), fill)) return false;
   out.assign(static_cast<std::size_t>(size), fill[0]);
   return true;
 }
