@@ -1,0 +1,117 @@
+// The Fork guards: which units a Fork's target surely fails at, what it
+// leaves behind then, and that searches give the same results with the
+// guards as a machine that explores every target.
+#include <gtest/gtest.h>
+
+#include "pattern/fork_guard.h"
+#include "pattern/match_context.h"
+#include "pattern/pattern_matcher.h"
+#include "pattern/pattern_search.h"
+#include "pattern/text_fold.h"
+#include "pattern_test_support.h"
+
+namespace {
+
+using pattern::ForkGuard;
+using pattern::Opcode;
+using pattern::PatternError;
+using pattern::PatternProgram;
+using pattern::StatePlace;
+using pattern_test::W;
+
+struct GuardCase {
+  const char* name;
+  const char* pattern;
+  std::size_t fork;        // index of the Fork in the compiled program
+  bool guarded;
+  const char* skipped;     // units at which the target surely fails
+  const char* notSkipped;  // units at which it may not
+  std::size_t writes;
+};
+
+class ForkGuardTable : public ::testing::TestWithParam<GuardCase> {};
+
+TEST_P(ForkGuardTable, SkipsOnlyUnitsNoTestAccepts) {
+  const GuardCase& c = GetParam();
+  PatternProgram program;
+  ASSERT_EQ(program.Compile(W(c.pattern).c_str()), PatternError::Ok);
+  ASSERT_EQ(program.instructions.At(c.fork).opcode, static_cast<std::int32_t>(Opcode::Fork));
+  const ForkGuard guard = ForkGuard::Explore(program, c.fork);
+  EXPECT_TRUE(guard.explored());
+  for (const char* unit = c.skipped; *unit != 0; ++unit) {
+    EXPECT_EQ(guard.Skips(static_cast<WideChar>(*unit)), c.guarded) << "unit " << int(*unit);
+  }
+  for (const char* unit = c.notSkipped; *unit != 0; ++unit) {
+    EXPECT_FALSE(guard.Skips(static_cast<WideChar>(*unit))) << "unit " << int(*unit);
+  }
+  if (c.guarded) EXPECT_EQ(guard.writeCount(), c.writes);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Programs, ForkGuardTable,
+    ::testing::Values(
+        // The lazy loop of the cookie pattern: its continuation closes the
+        // group, then needs a carriage return or a line feed.
+        GuardCase{"CookieContinuation", "Set-Cookie:\\b*{.+?}\\n", 37, true, "a;= xX\t", "\r\n", 1},
+        // A class, folded: both cases of a letter pass, and so does a digit.
+        GuardCase{"ClassLoop", "x[a-c0-9]*", 6, true, "dD-_ ", "aAcC05", 0},
+        // A literal: only its two cases can pass.
+        GuardCase{"Literal", "(q)|y", 3, true, "xyzR", "qQ", 0},
+        // Non-ASCII members make every non-ASCII unit a possible pass.
+        GuardCase{"NonAsciiClass", "x[\xc3]*", 6, true, "ab", "\xc3", 0},
+        // `.` accepts everything but the terminator.
+        GuardCase{"AnyUnit", "x.*", 6, true, "\0", "ab\r", 0},
+        // A negated class passes what is not in it.
+        GuardCase{"NegatedClass", "x[^a]*", 6, true, "aA", "bz\r", 0},
+        // A look-ahead moves the position back: beyond what is followed.
+        GuardCase{"LookAhead", "x(!ab)*", 6, false, "", "abcx", 0},
+        // A back-reference consumes what a group holds: not followed.
+        GuardCase{"BackReference", "{a}\\0?", 9, false, "", "ab", 0}),
+    [](const ::testing::TestParamInfo<GuardCase>& param) { return std::string(param.param.name); });
+
+// A machine that explores every target: a fresh context for each call,
+// on a copy of the program, against the search, which keeps its guards.
+std::vector<WideString> UnguardedSearch(const WideString& pattern, const WideString& text) {
+  PatternProgram program;
+  EXPECT_EQ(program.Compile(pattern.c_str()), PatternError::Ok);
+  std::vector<WideString> found;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    pattern::MatchContext context;
+    std::size_t end = 0;
+    if (!pattern::PatternMatcher::Match(program, text.c_str() + start, &context, &end)) break;
+    const pattern::GroupSpan& group = context.group(0);
+    if (group.IsSet()) found.emplace_back(text.c_str() + start + group.start, text.c_str() + start + group.end);
+    start += end > context.matchStart() ? end : context.matchStart() + 1;
+  }
+  return found;
+}
+
+TEST(ForkGuards, SearchesFindWhatAFreshMachineFinds) {
+  const char* const patterns[] = {"Set-Cookie:\\b*{.+?}\\n", "{[a-c]+}x", "{(ab)|(a)}", "{\\w}\\b*=",
+                                  "{x?y*?}z", "{a}(b|\\n)*"};
+  const char* const texts[] = {"Set-Cookie: a=1\r\nset-cookie:\tb=2; x\r\nSet-Cookie:\r\n", "abcx bx cabxx",
+                               "abaab", "key = v\r\nName=x", "xyyz yz z", "ab\r\nbbx\na"};
+  for (const char* p : patterns) {
+    for (const char* t : texts) {
+      std::vector<WideString> searched;
+      ASSERT_TRUE(pattern::FindPatternGroups(W(p).c_str(), W(t).c_str(), searched));
+      std::vector<WideString> expected = UnguardedSearch(W(p), W(t));
+      // The search keeps each value once, ignoring ASCII case.
+      std::vector<WideString> once;
+      for (const WideString& value : expected) {
+        bool seen = false;
+        for (const WideString& kept : once) {
+          seen = seen || (kept.size() == value.size() &&
+                          std::equal(kept.begin(), kept.end(), value.begin(), [](WideChar a, WideChar b) {
+                            return pattern::FoldAscii(a) == pattern::FoldAscii(b);
+                          }));
+        }
+        if (!seen) once.push_back(value);
+      }
+      EXPECT_EQ(searched, once) << p << " over " << t;
+    }
+  }
+}
+
+}  // namespace
