@@ -44,7 +44,9 @@ TEST_P(ForkGuardTable, SkipsOnlyUnitsNoTestAccepts) {
   for (const char* unit = c.notSkipped; *unit != 0; ++unit) {
     EXPECT_FALSE(guard.Skips(static_cast<WideChar>(*unit))) << "unit " << int(*unit);
   }
-  if (c.guarded) EXPECT_EQ(guard.writeCount(), c.writes);
+  if (c.guarded) {
+    EXPECT_EQ(guard.writeCount(), c.writes);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -66,7 +68,7 @@ INSTANTIATE_TEST_SUITE_P(
         // A look-ahead moves the position back: beyond what is followed.
         GuardCase{"LookAhead", "x(!ab)*", 6, false, "", "abcx", 0},
         // A back-reference consumes what a group holds: not followed.
-        GuardCase{"BackReference", "{a}\\0?", 9, false, "", "ab", 0}),
+        GuardCase{"BackReference", "{a}\\0?", 12, false, "", "ab", 0}),
     [](const ::testing::TestParamInfo<GuardCase>& param) { return std::string(param.param.name); });
 
 // A machine that explores every target: a fresh context for each call,
