@@ -23,6 +23,6 @@ struct ProcessSpec {
   std::chrono::milliseconds timeLimit{60000};
 };
 
-ProcessResult RunProcess(const ProcessSpec& spec);
+ProcessResult RunProcess(const ProcessSpec& process);
 
 }  // namespace winetest

@@ -22,11 +22,11 @@ struct DllExpectation {
 std::ostream& operator<<(std::ostream& out, const DllExpectation& dll) { return out << dll.name; }
 
 std::string Capture(std::vector<std::string> argv) {
-  ProcessSpec spec;
-  spec.argv = std::move(argv);
-  spec.timeLimit = std::chrono::seconds(60);
-  const ProcessResult result = RunProcess(spec);
-  EXPECT_EQ(result.exitCode, 0) << spec.argv[0] << " failed on " << spec.argv.back();
+  ProcessSpec process;
+  process.argv = std::move(argv);
+  process.timeLimit = std::chrono::seconds(60);
+  const ProcessResult result = RunProcess(process);
+  EXPECT_EQ(result.exitCode, 0) << process.argv[0] << " failed on " << process.argv.back();
   return result.output;
 }
 

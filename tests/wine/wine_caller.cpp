@@ -82,14 +82,14 @@ std::string Line(const std::string& exportName, const std::vector<std::string>& 
 
 ProcessResult RunUnderWine(const std::vector<std::string>& argv, const std::string& input,
                            const std::string& workingDirectory) {
-  ProcessSpec spec;
-  spec.argv.push_back(KT_WINE64);
-  spec.argv.insert(spec.argv.end(), argv.begin(), argv.end());
-  spec.environment = {{"WINEPREFIX", KT_WINEPREFIX}, {"WINEDEBUG", "-all"}};
-  spec.workingDirectory = workingDirectory;
-  spec.input = input;
-  spec.timeLimit = std::chrono::seconds(150);
-  return RunProcess(spec);
+  ProcessSpec process;
+  process.argv.push_back(KT_WINE64);
+  process.argv.insert(process.argv.end(), argv.begin(), argv.end());
+  process.environment = {{"WINEPREFIX", KT_WINEPREFIX}, {"WINEDEBUG", "-all"}};
+  process.workingDirectory = workingDirectory;
+  process.input = input;
+  process.timeLimit = std::chrono::seconds(150);
+  return RunProcess(process);
 }
 
 std::vector<CallOutcome> CallDll(const std::string& dllPath, const std::vector<std::string>& lines,
