@@ -60,7 +60,10 @@ std::string WineCaller::Ask(const std::string& line, std::chrono::milliseconds l
     process_ = std::make_unique<LineProcess>(spec);
   }
   std::string answer;
-  if (process_->Ask(line, answer, limit)) return answer;
+  if (process_->Ask(line, answer, limit)) {
+    if (!answer.empty() && answer.back() == '\r') answer.pop_back();  // a Windows program's text-mode output
+    return answer;
+  }
   process_.reset();
   return "error caller did not answer";
 }

@@ -127,7 +127,7 @@ TEST_F(WineLoad, SixteenThreadsInBothDllsGetTheirOwnAnswers) {
 TEST_F(WineLoad, SoakKeepsResidentMemoryFlat) {
   constexpr int kBatches = 10;
   constexpr int kCallsPerExport = 25;  // 10 x 9 x 25 = 2,250 calls
-  constexpr long kAllowanceKiB = 2048;
+  constexpr long kAllowanceKiB = 1024;
   long warmKiB = 0;
   for (int batch = 0; batch < kBatches; ++batch) {
     RunThreads(caller_, 9, kCallsPerExport, 1000 + 10 * batch);

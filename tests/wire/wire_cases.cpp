@@ -440,7 +440,9 @@ void AddFraming(std::vector<WireCase>& t) {
   wire("Body_ChunkedWinsOverContentLength", Answer(kOk + "Content-Length: 9\r\nTransfer-Encoding: chunked\r\n\r\n" +
                                                    ChunkedBody({"42"})), Answered(42));
   wire("Body_ShortOfItsContentLength", Answer(kOk + "Content-Length: 10\r\n\r\n42"), kNoReply);
-  wire("Body_ChunkedWithoutLastChunk", Answer(kChunked + "1\r\n4\r\n1\r\n2\r\n"), kNoReply);
+  wire("Body_ChunkedWithoutLastChunk", Answer(kChunked + "1\r\n4\r\n1\r\n2\r\n"), kNoReply)
+      ->deviations.push_back({Platform::Wine, Answered(42), 1,
+                              "Wine's WinHTTP ends a chunked body at the close without error: the cut cannot be seen"});
   wire("Body_ResetMidBody", Steps({Step::SendThenReset(kOk + "Content-Length: 100\r\n\r\n0123456789")}), kNoReply);
   t.push_back(Row("Body_ZeroByteEndsTheText", CheckLimits(), Plain(std::string("4\0" "2", 3)), Answered(4)));
   wire("Head_JustUnder64KiB", Answer(HeadOfSize(65535)), Answered(42));
@@ -459,10 +461,12 @@ void AddFraming(std::vector<WireCase>& t) {
   wire("Cap_CloseDelimited16MiBPlus1Refused", [] { return std::vector<Step>{
            Step::Respond(kOk + "\r\n" + SevenPadded(kSixteenMiB + 1))}; }, kNoReply);
   wire("Retry_DroppedFirstConnectionThenAnswer", Steps({Step::CloseAtOnce(), Step::Respond(fine)}), Answered(42), 2);
-  wire("Status_InterimFirst", Answer("HTTP/1.1 100 Continue\r\n\r\n" + fine), Answered(42))
-      ->deviations.push_back({Platform::Wine, kNoReply, 3,
-                              "Wine's WinHTTP fails an answer that starts with 100 Continue (Windows' skips it)"});
-  wire("Status_ProcessingFirst", Answer("HTTP/1.1 102 Processing\r\n\r\n" + fine), Answered(42));
+  // Windows' WinHTTP skips interim answers; Wine's does not.
+  wire("Status_ContinueFirst", Answer("HTTP/1.1 100 Continue\r\n\r\n" + fine), Answered(42))
+      ->deviations.push_back({Platform::Wine, kNoReply, 3, "Wine's WinHTTP fails an answer that starts with 100"});
+  wire("Status_ProcessingFirst", Answer("HTTP/1.1 102 Processing\r\n\r\n" + fine), Answered(42))
+      ->deviations.push_back({Platform::Wine, Answered(0), 1,
+                              "Wine's WinHTTP takes a 102 for the answer, the real answer for its body"});
   wire("Status_NoContentWithContentLength", Answer("HTTP/1.1 204 No Content\r\nContent-Length: 5\r\n\r\n"),
        Answered(0));
   wire("Status_NotModifiedWithContentLength", Answer("HTTP/1.1 304 Not Modified\r\nContent-Length: 5\r\n\r\n"),
