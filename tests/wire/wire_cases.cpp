@@ -439,6 +439,7 @@ void AddFraming(std::vector<WireCase>& t) {
   // A transfer coding frames the body; the Content-Length beside it is not consulted.
   wire("Body_ChunkedWinsOverContentLength", Answer(kOk + "Content-Length: 9\r\nTransfer-Encoding: chunked\r\n\r\n" +
                                                    ChunkedBody({"42"})), Answered(42));
+  wire("Body_LongerThanItsContentLength", Answer(kOk + "Content-Length: 2\r\n\r\n4299"), Answered(42));
   wire("Body_ShortOfItsContentLength", Answer(kOk + "Content-Length: 10\r\n\r\n42"), kNoReply);
   wire("Body_ChunkedWithoutLastChunk", Answer(kChunked + "1\r\n4\r\n1\r\n2\r\n"), kNoReply)
       ->deviations.push_back({Platform::Wine, Answered(42), 1,
