@@ -84,6 +84,9 @@ BOOL QueryHead(const ResponseHead& head, DWORD infoLevel, LPVOID buffer, LPDWORD
       if (!head.hasContentLength) return Fail(ERROR_WINHTTP_HEADER_NOT_FOUND, FALSE);
       return asNumber ? DeliverNumber(head.contentLength, buffer, length)
                       : DeliverText(std::to_string(head.contentLength), buffer, length);
+    case WINHTTP_QUERY_TRANSFER_ENCODING:
+      if (head.transferEncoding.empty() || asNumber) return Fail(ERROR_WINHTTP_HEADER_NOT_FOUND, FALSE);
+      return DeliverText(head.transferEncoding, buffer, length);
     default:
       return Fail(ERROR_WINHTTP_HEADER_NOT_FOUND, FALSE);
   }
