@@ -6,7 +6,6 @@
 #include "pattern/pattern_program.h"
 #include "pattern/text_fold.h"
 
-#include <cstring>
 #include <unordered_set>
 #include <utility>
 
@@ -14,12 +13,6 @@ namespace pattern {
 namespace {
 
 constexpr std::size_t kInitialStackEntries = 256;
-
-std::size_t LengthOf(const WideChar* text) {
-  std::size_t length = 0;
-  while (text[length] != 0) ++length;
-  return length;
-}
 
 // Remembers the folded form of every collected capture, so that a header
 // block with many cookies is not compared pairwise.
@@ -40,16 +33,14 @@ class CaptureCollector {
 
 }  // namespace
 
-bool FindPatternGroups(const WideChar* pattern, const WideChar* text, std::vector<WideString>& results) {
+// The matcher only reads the text, and the caller's text outlives the
+// call, so the search runs over it in place.
+bool FindPatternGroups(const WideChar* pattern, const WideChar* text, std::vector<WideString>& results,
+                       std::size_t limit) {
   results.clear();
   if (pattern == nullptr || text == nullptr || pattern[0] == 0 || text[0] == 0) return false;
   PatternProgram program;
   if (program.Compile(pattern) != PatternError::Ok) return false;
-
-  const std::size_t length = LengthOf(text);
-  OwnedArray<WideChar> copy;
-  if (!copy.Reserve(length + 1, 0)) throw PatternFailure(E_OUTOFMEMORY);
-  std::memcpy(copy.data(), text, (length + 1) * sizeof(WideChar));
 
   CaptureCollector collector(results);
   MatchContext context;
@@ -58,17 +49,19 @@ bool FindPatternGroups(const WideChar* pattern, const WideChar* text, std::vecto
   std::size_t searchStart = 0;
   for (;;) {
     std::size_t matchEnd = kUnsetPosition;
-    if (!PatternMatcher::Match(program, copy.data() + searchStart, &context, &matchEnd)) break;
+    const WideChar* const from = text + searchStart;
+    if (!PatternMatcher::Match(program, from, &context, &matchEnd)) break;
     if (program.groupCount == 0) throw PatternFailure(E_FAIL);
     const GroupSpan& capture = context.group(0);
     if (capture.IsSet() && capture.start <= capture.end) {
-      collector.AddUnlessPresent(copy.data() + searchStart + capture.start,
-                                 copy.data() + searchStart + capture.end);
+      collector.AddUnlessPresent(from + capture.start, from + capture.end);
+      if (results.size() >= limit) break;
     }
     // An empty match would be found again in place: go on one unit further.
     const std::size_t advance = matchEnd > context.matchStart() ? matchEnd : context.matchStart() + 1;
+    // The match ended on the terminator (`$`), or the rest is empty.
+    if (from[advance - 1] == 0 || from[advance] == 0) break;
     searchStart += advance;
-    if (searchStart >= length) break;
   }
   return true;
 }

@@ -46,14 +46,15 @@ BOOL Outcome(DWORD result) { return result == ERROR_SUCCESS ? TRUE : Fail(result
 // Copies text (as wide units) the way text queries hand it out: a null or
 // small buffer fails with ERROR_INSUFFICIENT_BUFFER and the bytes needed,
 // terminator included; success reports the bytes written without it.
+// Each byte becomes one unit, so a size query needs no conversion.
 BOOL DeliverText(const std::string& bytes, LPVOID buffer, LPDWORD length) {
-  std::u16string text = FromSingleByte(bytes);
-  std::size_t needed = (text.size() + 1) * sizeof(char16_t);
+  std::size_t needed = (bytes.size() + 1) * sizeof(char16_t);
   if (needed > std::numeric_limits<DWORD>::max()) return Fail(ERROR_NOT_ENOUGH_MEMORY, FALSE);
   if (buffer == nullptr || *length < needed) {
     *length = static_cast<DWORD>(needed);
     return Fail(ERROR_INSUFFICIENT_BUFFER, FALSE);
   }
+  std::u16string text = FromSingleByte(bytes);
   std::memcpy(buffer, text.c_str(), needed);
   *length = static_cast<DWORD>(needed - sizeof(char16_t));
   return TRUE;
