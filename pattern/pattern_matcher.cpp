@@ -184,6 +184,11 @@ PatternMatcher::Outcome PatternMatcher::Run() {
           ForkGuard& guard = guards[index];
           if (!guard.explored()) guard = ForkGuard::Explore(program_, index);
           if (guard.Skips(text_[position])) {
+            // The loop's PushPos left the position on the stack; it moves along.
+            if (guard.headsLazyUnitLoop() && depth > 0 && stack[depth] == position) {
+              position = SkipLazyIterations(guard, index, position);
+              stack[depth] = position;
+            }
             for (std::size_t i = 0; i < guard.writeCount(); ++i) Write(guard.write(i), position, groups, slots);
             ++index;
             break;
@@ -252,6 +257,28 @@ PatternMatcher::Outcome PatternMatcher::Run() {
       }
       default: Malformed();
     }
+  }
+}
+
+// From a lazy loop's Fork that the guard skips at `position`: while the
+// loop's unit test takes the unit there and the guard skips the next one
+// too, a whole iteration would only move one unit on (the places the
+// guard writes are written again each time), so they are taken at once.
+std::size_t PatternMatcher::SkipLazyIterations(const ForkGuard& guard, std::size_t fork, std::size_t position) const {
+  const std::size_t test = fork + 2;
+  const PatternInstruction& instruction = program_.instructions.At(test);
+  while (text_[position] != 0 && Passes(instruction, test, position) && guard.Skips(text_[position + 1])) ++position;
+  return position;
+}
+
+// Whether the one-unit test at `index` takes the unit at `position` (not
+// the terminator).
+bool PatternMatcher::Passes(const PatternInstruction& test, std::size_t index, std::size_t position) const {
+  switch (static_cast<Opcode>(test.opcode)) {
+    case Opcode::AnyChar: return true;
+    case Opcode::Char: return Unit(position) == test.operand;
+    case Opcode::InRanges: return InRanges(index, static_cast<std::size_t>(test.operand), position);
+    default: return !InRanges(index, static_cast<std::size_t>(test.operand), position);
   }
 }
 
