@@ -267,6 +267,10 @@ PatternMatcher::Outcome PatternMatcher::Run() {
 std::size_t PatternMatcher::SkipLazyIterations(const ForkGuard& guard, std::size_t fork, std::size_t position) const {
   const std::size_t test = fork + 2;
   const PatternInstruction& instruction = program_.instructions.At(test);
+  if (instruction.opcode == static_cast<std::int32_t>(Opcode::AnyChar)) {
+    while (text_[position] != 0 && guard.Skips(text_[position + 1])) ++position;
+    return position;
+  }
   while (text_[position] != 0 && Passes(instruction, test, position) && guard.Skips(text_[position + 1])) ++position;
   return position;
 }
@@ -275,7 +279,6 @@ std::size_t PatternMatcher::SkipLazyIterations(const ForkGuard& guard, std::size
 // the terminator).
 bool PatternMatcher::Passes(const PatternInstruction& test, std::size_t index, std::size_t position) const {
   switch (static_cast<Opcode>(test.opcode)) {
-    case Opcode::AnyChar: return true;
     case Opcode::Char: return Unit(position) == test.operand;
     case Opcode::InRanges: return InRanges(index, static_cast<std::size_t>(test.operand), position);
     default: return !InRanges(index, static_cast<std::size_t>(test.operand), position);

@@ -6,6 +6,7 @@
 #include "pattern/pattern_program.h"
 #include "pattern/text_fold.h"
 
+#include <algorithm>
 #include <unordered_set>
 #include <utility>
 
@@ -14,21 +15,41 @@ namespace {
 
 constexpr std::size_t kInitialStackEntries = 256;
 
-// Remembers the folded form of every collected capture, so that a header
-// block with many cookies is not compared pairwise.
+// Keeps the collected captures in a set of their places in `results`,
+// hashed and compared with ASCII letters folded, so that a header block
+// with many cookies is neither compared pairwise nor copied once more.
 class CaptureCollector {
  public:
-  explicit CaptureCollector(std::vector<WideString>& results) : results_(results) {}
+  explicit CaptureCollector(std::vector<WideString>& results)
+      : results_(results), seen_(0, FoldedHash{results}, FoldedEqual{results}) {}
 
   void AddUnlessPresent(const WideChar* first, const WideChar* last) {
-    WideString folded(first, last);
-    for (WideChar& unit : folded) unit = FoldAscii(unit);
-    if (seen_.insert(std::move(folded)).second) results_.emplace_back(first, last);
+    results_.emplace_back(first, last);
+    if (!seen_.insert(results_.size() - 1).second) results_.pop_back();
   }
 
  private:
+  struct FoldedHash {
+    const std::vector<WideString>& results;
+    std::size_t operator()(std::size_t index) const {
+      std::size_t hash = 14695981039346656037u;  // FNV-1a
+      for (const WideChar unit : results[index]) hash = (hash ^ FoldAscii(unit)) * 1099511628211u;
+      return hash;
+    }
+  };
+  struct FoldedEqual {
+    const std::vector<WideString>& results;
+    bool operator()(std::size_t a, std::size_t b) const {
+      const WideString& left = results[a];
+      const WideString& right = results[b];
+      return left.size() == right.size() &&
+             std::equal(left.begin(), left.end(), right.begin(),
+                        [](WideChar x, WideChar y) { return FoldAscii(x) == FoldAscii(y); });
+    }
+  };
+
   std::vector<WideString>& results_;
-  std::unordered_set<WideString> seen_;
+  std::unordered_set<std::size_t, FoldedHash, FoldedEqual> seen_;
 };
 
 }  // namespace
