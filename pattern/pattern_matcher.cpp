@@ -52,11 +52,11 @@ bool PatternMatcher::Match(const PatternProgram& program, const WideChar* text, 
 }
 
 // The text is folded as it is read, so no copy of it is needed.
-WideChar PatternMatcher::Unit(std::size_t position) const { return FoldAscii(text_[position]); }
+WideChar PatternMatcher::FoldedAt(std::size_t position) const { return FoldAscii(text_[position]); }
 
 bool PatternMatcher::CanStartAt(std::size_t position) const {
   for (std::size_t i = 0; i < prefixLength_; ++i) {
-    if (Unit(position + i) != prefix_[i].operand) return false;
+    if (FoldedAt(position + i) != prefix_[i].operand) return false;
   }
   return true;
 }
@@ -146,7 +146,7 @@ PatternMatcher::Outcome PatternMatcher::Run() {
       case Opcode::OpenGroup: group(operand).start = position; ++index; break;
       case Opcode::CloseGroup: group(operand).end = position; ++index; break;
       case Opcode::Char:
-        if (Unit(position) != operand) {
+        if (FoldedAt(position) != operand) {
           backtrack();
           break;
         }
@@ -279,7 +279,7 @@ std::size_t PatternMatcher::SkipLazyIterations(const ForkGuard& guard, std::size
 // the terminator).
 bool PatternMatcher::Passes(const PatternInstruction& test, std::size_t index, std::size_t position) const {
   switch (static_cast<Opcode>(test.opcode)) {
-    case Opcode::Char: return Unit(position) == test.operand;
+    case Opcode::Char: return FoldedAt(position) == test.operand;
     case Opcode::InRanges: return InRanges(index, static_cast<std::size_t>(test.operand), position);
     default: return !InRanges(index, static_cast<std::size_t>(test.operand), position);
   }
@@ -298,7 +298,7 @@ void PatternMatcher::Write(const StatePlace& place, std::size_t position, GroupS
 // pairs held by the Pass instructions between `index` and `end`.
 bool PatternMatcher::InRanges(std::size_t index, std::size_t end, std::size_t position) const {
   const PatternInstruction* const code = program_.instructions.data();
-  const WideChar unit = Unit(position);
+  const WideChar unit = FoldedAt(position);
   for (std::size_t pair = index + 1; pair + 1 < end; pair += 2) {
     if (code[pair].operand <= unit && unit <= code[pair + 1].operand) return true;
   }
@@ -313,7 +313,7 @@ bool PatternMatcher::BackRef(const GroupSpan& span, std::size_t position, std::s
   if (hasStart != hasEnd || (hasStart && span.end < span.start)) return false;
   length = hasStart ? span.end - span.start : 0;
   for (std::size_t i = 0; i < length; ++i) {
-    if (text_[position + i] == 0 || Unit(position + i) != Unit(span.start + i)) return false;
+    if (text_[position + i] == 0 || FoldedAt(position + i) != FoldedAt(span.start + i)) return false;
   }
   return true;
 }

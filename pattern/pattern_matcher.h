@@ -34,7 +34,7 @@ class PatternMatcher {
   void Finish(std::size_t position);
   static void Write(const StatePlace& place, std::size_t position, GroupSpan* groups, std::size_t* slots);
 
-  WideChar Unit(std::size_t position) const;
+  WideChar FoldedAt(std::size_t position) const;  // the text's unit there, ASCII case folded
   bool CanStartAt(std::size_t position) const;
   std::size_t NextCandidate(std::size_t from) const;
 

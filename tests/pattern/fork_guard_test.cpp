@@ -29,6 +29,10 @@ struct GuardCase {
   std::size_t writes;
 };
 
+void PrintTo(const GuardCase& c, std::ostream* out) {
+  *out << pattern_test::Quoted(c.pattern) << ", Fork at " << c.fork << (c.guarded ? ", guarded" : ", unguarded");
+}
+
 class ForkGuardTable : public ::testing::TestWithParam<GuardCase> {};
 
 TEST_P(ForkGuardTable, SkipsOnlyUnitsNoTestAccepts) {
