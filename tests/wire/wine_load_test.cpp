@@ -107,8 +107,8 @@ void RunThreads(winetest::WineCaller& caller, int threads, int calls, int firstT
 
 class WineLoad : public ::testing::Test {
  protected:
-  hardening::FirstFieldEchoServer signal_{PortOf(Service::Signal)};
-  hardening::FirstFieldEchoServer account_{PortOf(Service::Account)};
+  testsupport::AnsweringServer signal_{hardening::EchoFirstField, PortOf(Service::Signal)};
+  testsupport::AnsweringServer account_{hardening::EchoFirstField, PortOf(Service::Account)};
   winetest::WineCaller caller_;
 };
 
