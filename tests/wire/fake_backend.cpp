@@ -1,13 +1,11 @@
 // The wire table over the fake platform: the exports linked in, each
 // case's answer handed over by the fake's script, and the request read back
 // from the calls the client made.
-#include <cstring>
+#include <dlfcn.h>
 
 #include "allocation_gate.h"
 #include "call_dispatch.h"
 #include "fake_platform.h"
-#include "falloway.h"
-#include "kestrane.h"
 #include "wire_backend.h"
 
 namespace wire {
@@ -19,23 +17,8 @@ std::string Narrow(const std::u16string& text) {
   return narrow;
 }
 
-void* ExportAddress(const char* name) {
-  const std::pair<const char*, void*> exports[] = {
-      {"SendSignal", reinterpret_cast<void*>(&::SendSignal)},
-      {"RecvSignal", reinterpret_cast<void*>(&::RecvSignal)},
-      {"CheckPosition", reinterpret_cast<void*>(&::CheckPosition)},
-      {"UpdateTS", reinterpret_cast<void*>(&::UpdateTS)},
-      {"CheckLimits", reinterpret_cast<void*>(&::CheckLimits)},
-      {"CheckAccount", reinterpret_cast<void*>(&::CheckAccount)},
-      {"UpdateBalance", reinterpret_cast<void*>(&::UpdateBalance)},
-      {"GetLastUpdate", reinterpret_cast<void*>(&::GetLastUpdate)},
-      {"UpdateHistory", reinterpret_cast<void*>(&::UpdateHistory)},
-  };
-  for (const auto& [exportName, address] : exports) {
-    if (std::strcmp(name, exportName) == 0) return address;
-  }
-  return nullptr;
-}
+// The exports are linked into this program, which exports its symbols.
+void* ExportAddress(const char* name) { return dlsym(RTLD_DEFAULT, name); }
 
 // A whole response as the fake's script: status, raw head, whole body.
 fake::Response FakeResponse(const std::string& raw) {

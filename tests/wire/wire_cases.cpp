@@ -352,23 +352,26 @@ void AddReplyRules(std::vector<WireCase>& t) {
   const std::string euros = Repeat(euro, 21845);  // 65535 bytes
   const std::string twenty = "ABCDEFGHIJKLMNOPQRST";
   const Call recv = RecvSignal("u", "s", 1, 2, at);
-  const std::pair<const char*, Outcome> recvs[] = {
-      {"ShortAsciiZeroesEightBytes", Recv(1, 1, std::string("abc\0\0\0\0\0", 8), at)},
-      {"TwoZerosAreAReply", Recv(1, 1, std::string("00\0\0\0\0\0\0", 8), at)},
-      {"ZeroWithSpaceIsAReply", Recv(1, 1, std::string(" 0\0\0\0\0\0\0", 8), at)},
-      {"TwentyCharactersWithoutZero", Recv(1, 1, twenty, at)},
-      {"SingleZeroIsNoSignal", Recv(0, 84, "", at)},
-      {"EmptyIsNoSignal", Recv(0, 84, "", at)},
-      {"NonAsciiWrittenWhole", Recv(1, 1, "\xc3\xa9t\xc3\xa9 " + euro, at)},
-      {"SupplementaryCharacter", Recv(1, 1, std::string("x\xf0\x9f\x98\x80yz\0", 8), at)},
-      {"Utf8Of65535BytesDelivered", Recv(1, 1, euros, at)},
-      {"Utf8Of65536BytesRefused", Recv(0, -1, "", at)},
-      {"AsciiOf65535BytesDelivered", Recv(1, 1, std::string(65535, 'a'), at)},
+  struct RecvRule {
+    const char* name;
+    std::string reply;
+    Outcome outcome;
   };
-  const std::string recvReplies[] = {"abc", "00", " 0", twenty, "0", "", "\xc3\xa9t\xc3\xa9 " + euro,
-                                     "x\xf0\x9f\x98\x80yz", euros, euros + "b", std::string(65535, 'a')};
-  for (std::size_t i = 0; i < std::size(recvs); ++i) {
-    t.push_back(Row(std::string("RecvSignal_") + recvs[i].first, recv, Utf8(recvReplies[i]), recvs[i].second));
+  const RecvRule recvs[] = {
+      {"ShortAsciiZeroesEightBytes", "abc", Recv(1, 1, std::string("abc\0\0\0\0\0", 8), at)},
+      {"TwoZerosAreAReply", "00", Recv(1, 1, std::string("00\0\0\0\0\0\0", 8), at)},
+      {"ZeroWithSpaceIsAReply", " 0", Recv(1, 1, std::string(" 0\0\0\0\0\0\0", 8), at)},
+      {"TwentyCharactersWithoutZero", twenty, Recv(1, 1, twenty, at)},
+      {"SingleZeroIsNoSignal", "0", Recv(0, 84, "", at)},
+      {"EmptyIsNoSignal", "", Recv(0, 84, "", at)},
+      {"NonAsciiWrittenWhole", "\xc3\xa9t\xc3\xa9 " + euro, Recv(1, 1, "\xc3\xa9t\xc3\xa9 " + euro, at)},
+      {"SupplementaryCharacter", "x\xf0\x9f\x98\x80yz", Recv(1, 1, std::string("x\xf0\x9f\x98\x80yz\0", 8), at)},
+      {"Utf8Of65535BytesDelivered", euros, Recv(1, 1, euros, at)},
+      {"Utf8Of65536BytesRefused", euros + "b", Recv(0, -1, "", at)},
+      {"AsciiOf65535BytesDelivered", std::string(65535, 'a'), Recv(1, 1, std::string(65535, 'a'), at)},
+  };
+  for (const RecvRule& rule : recvs) {
+    t.push_back(Row(std::string("RecvSignal_") + rule.name, recv, Utf8(rule.reply), rule.outcome));
   }
 
   const Call account = CheckAccount("e", "p", "1", "", 1);
@@ -426,7 +429,6 @@ void AddUnreachable(std::vector<WireCase>& t) {
 
 void AddFraming(std::vector<WireCase>& t) {
   const std::string fine = HttpResponse(200, {}, "42");
-  const std::string longBody = HttpResponse(200, {}, std::string(100, '4'));
   auto wire = [&t](std::string name, Script script, Outcome expected, std::size_t connections = 1) {
     t.push_back(OnWireOnly(Row(std::move(name), CheckLimits(), std::move(script), std::move(expected)), connections));
     return &t.back();
@@ -511,8 +513,8 @@ void AddQuietServers(std::vector<WireCase>& t) {
   t.back().deviations.push_back({Platform::Wine, Client(0, 10060, ""), 1,
                                  "Wine's WinHTTP reports a body read that timed out with the socket's WSAETIMEDOUT"});
   // lastError keeps the latest failure recorded, here the second time-out.
-  quiet("Quiet_TwoSilentAttemptsThenAnswer", {Step::Hold(), Step::Hold(), Step::Respond(fine)}, Client(1, 12002, "42"), 3,
-        2 * kReceiveMs);
+  quiet("Quiet_TwoSilentAttemptsThenAnswer", {Step::Hold(), Step::Hold(), Step::Respond(fine)},
+        Client(1, 12002, "42"), 3, 2 * kReceiveMs);
 }
 
 std::vector<WireCase> Build() {
@@ -553,7 +555,9 @@ std::size_t WireCase::ConnectionsOn(Platform platform) const {
 
 void PrintTo(const WireCase& c, std::ostream* out) {
   *out << c.name;
-  for (const Deviation& deviation : c.deviations) *out << " (" << PlatformName(deviation.platform) << ": " << deviation.reason << ")";
+  for (const Deviation& deviation : c.deviations) {
+    *out << " (" << PlatformName(deviation.platform) << ": " << deviation.reason << ")";
+  }
 }
 
 const std::vector<WireCase>& Cases() {
