@@ -1,8 +1,6 @@
 // The wire table against libKestrane.so and libFalloway.so, loaded by file
 // name into this process, through the same call dispatcher as the Windows
 // caller program.
-#include <cstring>
-
 #include "call_dispatch.h"
 #include "loaded_library.h"
 #include "wire_backend.h"
@@ -18,7 +16,6 @@ class LinuxBackend : public WireBackend {
   std::string Call(const std::string& line, long) override {
     return dllcaller::RunLine(
         [this](const char* name) -> void* {
-          if (std::strcmp(name, "ClientPost") == 0) return reinterpret_cast<void*>(&dllcaller::ClientPost);
           if (void* address = kestrane_.Address(name)) return address;
           return falloway_.Address(name);
         },
