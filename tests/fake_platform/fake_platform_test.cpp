@@ -10,6 +10,7 @@
 namespace {
 
 struct CrackCase {
+  const char* name;
   const char16_t* url;
   bool cracked;
   INTERNET_SCHEME scheme;
@@ -17,6 +18,12 @@ struct CrackCase {
   INTERNET_PORT port;
   std::u16string path;
 };
+
+void PrintTo(const CrackCase& c, std::ostream* out) {
+  *out << c.name << " (";
+  for (const char16_t* at = c.url; *at != 0; ++at) *out << static_cast<char>(*at < 0x80 ? *at : '?');
+  *out << (c.cracked ? ", cracked)" : ", refused)");
+}
 
 class CrackUrlTest : public ::testing::TestWithParam<CrackCase> {};
 
@@ -42,12 +49,16 @@ TEST_P(CrackUrlTest, SplitsIntoTheCallersBuffers) {
 
 INSTANTIATE_TEST_SUITE_P(
     Urls, CrackUrlTest,
-    ::testing::Values(CrackCase{u"http://h.test/a/b", true, INTERNET_SCHEME_HTTP, u"h.test", 80, u"/a/b"},
-                      CrackCase{u"HTTPS://h.test:8443/x?y", true, INTERNET_SCHEME_HTTPS, u"h.test", 8443, u"/x?y"},
-                      CrackCase{u"http://127.0.0.1:5", true, INTERNET_SCHEME_HTTP, u"127.0.0.1", 5, u""},
-                      CrackCase{u"http://a-host-name-too-long.test/", false, 0, u"", 0, u""},
-                      CrackCase{u"ftp://h.test/", false, 0, u"", 0, u""}, CrackCase{u"http://:80/", false, 0, u"", 0, u""},
-                      CrackCase{u"http://h.test:99999/", false, 0, u"", 0, u""}));
+    ::testing::Values(
+        CrackCase{"HostAndPath", u"http://h.test/a/b", true, INTERNET_SCHEME_HTTP, u"h.test", 80, u"/a/b"},
+        CrackCase{"SchemeInCapitalsPortAndQuery", u"HTTPS://h.test:8443/x?y", true, INTERNET_SCHEME_HTTPS, u"h.test",
+                  8443, u"/x?y"},
+        CrackCase{"AddressWithoutPath", u"http://127.0.0.1:5", true, INTERNET_SCHEME_HTTP, u"127.0.0.1", 5, u""},
+        CrackCase{"HostLongerThanItsBuffer", u"http://a-host-name-too-long.test/", false, 0, u"", 0, u""},
+        CrackCase{"UnknownScheme", u"ftp://h.test/", false, 0, u"", 0, u""},
+        CrackCase{"EmptyHost", u"http://:80/", false, 0, u"", 0, u""},
+        CrackCase{"PortOutOfRange", u"http://h.test:99999/", false, 0, u"", 0, u""}),
+    [](const auto& named) { return std::string(named.param.name); });
 
 constexpr DWORD kHeaderAlreadyExists = 12155;  // ERROR_WINHTTP_HEADER_ALREADY_EXISTS
 

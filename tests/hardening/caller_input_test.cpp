@@ -55,6 +55,11 @@ struct InputCase {
   std::string expectedBody;
 };
 
+void PrintTo(const InputCase& c, std::ostream* out) {
+  *out << c.name << " (to the " << (c.service == Service::Signal ? "signal server" : "account service")
+       << ", body of " << c.expectedBody.size() << " bytes)";
+}
+
 const ExportLibraries& L() { return ExportLibraries::Get(); }
 
 // Result pointers and buffers the calls write into; their contents are
@@ -166,6 +171,8 @@ struct NonFiniteCase {
   const char* name;
   std::function<std::int32_t(char* outcome)> call;
 };
+
+void PrintTo(const NonFiniteCase& c, std::ostream* out) { *out << c.name; }
 
 class NonFiniteDouble : public ::testing::TestWithParam<NonFiniteCase> {};
 
