@@ -4,11 +4,10 @@
 # of each called.
 # cmake -DWINDOWS_BUILD=<dir> -DVERSION=<x.y.z> -DWORK=<scratch dir>
 #       -DWINE64=<wine64> -DWINEPREFIX=<prefix> -DDLL_CALLER=<dll_caller.exe> -P release_archive_test.cmake
-function(require condition message)
-  if(NOT ${condition})
-    message(FATAL_ERROR "${message}")
-  endif()
-endfunction()
+# Stops the test with `message` unless `condition` (if() syntax) holds.
+macro(require condition message)
+  cmake_language(EVAL CODE "if(NOT (${condition}))\n message(FATAL_ERROR [==[${message}]==])\nendif()")
+endmacro()
 
 execute_process(COMMAND ${CMAKE_COMMAND} --build ${WINDOWS_BUILD} --target package
                 RESULT_VARIABLE built OUTPUT_VARIABLE log ERROR_VARIABLE log)
@@ -26,7 +25,7 @@ require("found STREQUAL expected" "the archive holds [${found}], not [${expected
 file(STRINGS ${WORK}/SHA256SUMS lines)
 set(summed "")
 foreach(line ${lines})
-  require("line MATCHES \"^([0-9a-f]+)  (.+)$\"" "SHA256SUMS line not understood: ${line}")
+  require("line MATCHES [[^([0-9a-f]+)  (.+)$]]" "SHA256SUMS line not understood: ${line}")
   set(listed ${CMAKE_MATCH_1})
   set(name ${CMAKE_MATCH_2})
   file(SHA256 ${WORK}/${name} actual)
