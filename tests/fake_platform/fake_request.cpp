@@ -73,6 +73,9 @@ DWORD LookUpHeader(const RequestState& request, DWORD level, std::u16string& tex
     case WINHTTP_QUERY_CONTENT_LENGTH:
       return RawHeaderValue(request.response.rawHeaders, u"Content-Length", text) ? 0
                                                                                    : ERROR_WINHTTP_HEADER_NOT_FOUND;
+    case WINHTTP_QUERY_TRANSFER_ENCODING:
+      return RawHeaderValue(request.response.rawHeaders, u"Transfer-Encoding", text) ? 0
+                                                                                      : ERROR_WINHTTP_HEADER_NOT_FOUND;
     default:
       return ERROR_WINHTTP_HEADER_NOT_FOUND;
   }
@@ -328,7 +331,9 @@ BOOL WinHttpReadData(HINTERNET request, LPVOID buffer, DWORD bytesToRead, LPDWOR
     record.succeeded = record.error == 0;
   }
   if (record.succeeded) {
-    std::size_t count = std::min<std::size_t>(bytesToRead, BytesLeftInPiece(*requestState));
+    std::size_t count = requestState->response.readsNothing
+                            ? 0
+                            : std::min<std::size_t>(bytesToRead, BytesLeftInPiece(*requestState));
     if (count != 0) {
       std::memcpy(buffer, requestState->response.bodyChunks[requestState->chunk].data() + requestState->offset, count);
     }
