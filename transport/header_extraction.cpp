@@ -141,6 +141,9 @@ void HttpClient::TakeHeaderValues() {
 // Cookies of earlier responses stay in front; no blank goes between them
 // and the new values.
 void HttpClient::AppendCookies(const std::vector<WideString>& values) {
+  std::size_t length = receivedCookies_.size() + 1;
+  for (const WideString& value : values) length += value.size() + 2;
+  receivedCookies_.reserve(length);  // a head full of cookies is copied once
   for (std::size_t i = 0; i < values.size(); ++i) {
     receivedCookies_ += values[i];
     if (i + 1 < values.size()) receivedCookies_ += WTEXT("; ");
