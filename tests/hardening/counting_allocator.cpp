@@ -79,6 +79,7 @@ void Arm(std::size_t failAt) {
 }
 
 void Disarm() { gCounter.armed = false; }
+bool Admit() { return CountOne(); }
 std::size_t Counted() { return gCounter.counted; }
 bool Fired() { return gCounter.fired; }
 std::size_t DistinctSites() { return gSiteCount; }

@@ -13,6 +13,10 @@ void Arm(std::size_t failAt);
 // Stops counting; the counts stay readable until the next Arm.
 void Disarm();
 
+// For other allocators to take part: counts one allocation of this thread
+// and tells whether it may go ahead.
+bool Admit();
+
 std::size_t Counted();
 bool Fired();
 // Distinct call stacks (a few frames deep) the counted allocations came from.

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <csignal>
 #include <stdexcept>
+#include <thread>
 
 #include "accept_loop.h"
 
@@ -102,7 +103,7 @@ struct TlsFront::Impl {
     handshakes.fetch_add(1);
     Socket upstream = detail::ConnectToLoopback(upstreamPort, 1000);
     if (upstream.Valid()) Relay(ssl.get(), client.Fd(), upstream.Fd(), stop);
-    Drive(ssl.get(), client.Fd(), 500, stop, [&] { return SSL_shutdown(ssl.get()); });
+    SSL_shutdown(ssl.get());  // close_notify, without waiting for the reply
     ERR_clear_error();
   }
 
@@ -158,5 +159,14 @@ TlsFront::~TlsFront() { impl_->loop.reset(); }
 std::uint16_t TlsFront::Port() const { return impl_->loop->Port(); }
 std::size_t TlsFront::ConnectionCount() const { return impl_->loop->Accepted(); }
 std::size_t TlsFront::Handshakes() const { return impl_->handshakes.load(); }
+
+bool TlsFront::WaitForHandled(std::size_t count, int timeoutMs) const {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (impl_->loop->Handled() < count) {
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return true;
+}
 
 }  // namespace testsupport

@@ -41,6 +41,9 @@ class TlsFront {
   std::size_t ConnectionCount() const;
   // Connections whose handshake completed.
   std::size_t Handshakes() const;
+  // Waits (at most timeoutMs) until `count` connections have been fully
+  // handled; true when they have.
+  bool WaitForHandled(std::size_t count, int timeoutMs) const;
 
  private:
   struct Impl;
