@@ -231,7 +231,8 @@ DWORD TlsChannel::ReceiveSome(std::string& into, std::size_t limit, bool& closed
 void TlsChannel::End() {
   if (!objects_) return;
   // A polite close_notify when the channel was up; no waiting for the peer's.
-  if (SSL_is_init_finished(objects_->ssl.get())) SSL_shutdown(objects_->ssl.get());
+  SSL* ssl = objects_->ssl.get();  // null when the set-up failed before it
+  if (ssl != nullptr && SSL_is_init_finished(ssl)) SSL_shutdown(ssl);
   objects_.reset();
   // Nothing of this channel's failures stays queued on the caller's thread.
   ERR_clear_error();

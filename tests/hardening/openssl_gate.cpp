@@ -1,6 +1,7 @@
 // Routes OpenSSL's allocations through the counting allocator, so that the
 // torture over TLS fails them one by one as well.
 #include <openssl/crypto.h>
+#include <openssl/ssl.h>
 
 #include <cstdlib>
 
@@ -17,8 +18,17 @@ void* GatedRealloc(void* block, std::size_t bytes, const char*, int) {
 }
 void GatedFree(void* block, const char*, int) { std::free(block); }
 
-// Before main, so before OpenSSL's first allocation.
-const bool gGated = CRYPTO_set_mem_functions(GatedMalloc, GatedRealloc, GatedFree) == 1;
+// Before main, so before OpenSSL's first allocation. OpenSSL's own global
+// state (error strings, the exit-time clean-up) is set up here, ungated:
+// its lazy set-up is not robust against a failed allocation, and it is not
+// what the torture is about.
+bool Gate() {
+  if (CRYPTO_set_mem_functions(GatedMalloc, GatedRealloc, GatedFree) != 1) return false;
+  return OPENSSL_init_ssl(OPENSSL_INIT_LOAD_SSL_STRINGS | OPENSSL_INIT_LOAD_CRYPTO_STRINGS | OPENSSL_INIT_NO_ATEXIT,
+                          nullptr) == 1;
+}
+
+const bool gGated = Gate();
 
 }  // namespace
 
