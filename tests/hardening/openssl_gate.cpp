@@ -1,20 +1,20 @@
-// Routes OpenSSL's allocations through the counting allocator, so that the
+// Routes OpenSSL's allocations through the tests' allocation hook, so that the
 // torture over TLS fails them one by one as well.
 #include <openssl/crypto.h>
 #include <openssl/ssl.h>
 
 #include <cstdlib>
 
-#include "counting_allocator.h"
+#include "allocation_hook.h"
 #include "openssl_gate.h"
 
 namespace {
 
 void* GatedMalloc(std::size_t bytes, const char*, int) {
-  return hardening::alloc::Admit() ? std::malloc(bytes) : nullptr;
+  return testalloc::AllocationHook::Allow() ? std::malloc(bytes) : nullptr;
 }
 void* GatedRealloc(void* block, std::size_t bytes, const char*, int) {
-  return hardening::alloc::Admit() ? std::realloc(block, bytes) : nullptr;
+  return testalloc::AllocationHook::Allow() ? std::realloc(block, bytes) : nullptr;
 }
 void GatedFree(void* block, const char*, int) { std::free(block); }
 
