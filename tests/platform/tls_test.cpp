@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "loopback_server.h"
 #include "tls_front.h"
@@ -78,6 +79,9 @@ TEST_F(Tls, CertificatesAreVerifiedUnlessTheFlagsWaiveThatError) {
     EXPECT_EQ(reply, c.accepted ? "42" : "");
     ASSERT_TRUE(plain.WaitForHandled(before + (c.accepted ? 1 : 0), 3000));
     EXPECT_EQ(plain.ConnectionCount(), before + (c.accepted ? 1 : 0)) << "nothing is sent to a refused peer";
+    // SNI names hosts, never addresses.
+    const std::string name = c.host == std::u16string(u"localhost") ? "localhost" : "";
+    if (c.accepted) EXPECT_EQ(front.ServerNames(), std::vector<std::string>{name});
   }
 }
 

@@ -6,10 +6,10 @@
 #include <pthread.h>
 #include <sys/socket.h>
 
-#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <mutex>
 #include <stdexcept>
 #include <thread>
 
@@ -83,7 +83,8 @@ std::string TestCaFile() { return std::string(KT_TEST_CERTIFICATES_DIR) + "/ca.p
 struct TlsFront::Impl {
   std::unique_ptr<SSL_CTX, ContextFree> context;
   std::uint16_t upstreamPort = 0;
-  std::atomic<std::size_t> handshakes{0};
+  mutable std::mutex mutex;
+  std::vector<std::string> serverNames;  // guarded by mutex
   std::unique_ptr<detail::AcceptLoop> loop;  // last: stopped before the rest goes
 
   void Serve(Socket client, const StopFlag& stop) {
@@ -100,7 +101,11 @@ struct TlsFront::Impl {
       ERR_clear_error();
       return;
     }
-    handshakes.fetch_add(1);
+    const char* name = SSL_get_servername(ssl.get(), TLSEXT_NAMETYPE_host_name);
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      serverNames.push_back(name == nullptr ? "" : name);
+    }
     Socket upstream = detail::ConnectToLoopback(upstreamPort, 1000);
     if (upstream.Valid()) Relay(ssl.get(), client.Fd(), upstream.Fd(), stop);
     SSL_shutdown(ssl.get());  // close_notify, without waiting for the reply
@@ -158,7 +163,11 @@ TlsFront::~TlsFront() { impl_->loop.reset(); }
 
 std::uint16_t TlsFront::Port() const { return impl_->loop->Port(); }
 std::size_t TlsFront::ConnectionCount() const { return impl_->loop->Accepted(); }
-std::size_t TlsFront::Handshakes() const { return impl_->handshakes.load(); }
+
+std::vector<std::string> TlsFront::ServerNames() const {
+  std::lock_guard<std::mutex> lock(impl_->mutex);
+  return impl_->serverNames;
+}
 
 bool TlsFront::WaitForHandled(std::size_t count, int timeoutMs) const {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace testsupport {
 
@@ -39,8 +40,8 @@ class TlsFront {
 
   std::uint16_t Port() const;
   std::size_t ConnectionCount() const;
-  // Connections whose handshake completed.
-  std::size_t Handshakes() const;
+  // For each completed handshake, the name it asked for by SNI ("" for none).
+  std::vector<std::string> ServerNames() const;
   // Waits (at most timeoutMs) until `count` connections have been fully
   // handled; true when they have.
   bool WaitForHandled(std::size_t count, int timeoutMs) const;
