@@ -5,12 +5,23 @@
 #include <fstream>
 #include <iterator>
 
+#include <gtest/gtest.h>
+
+#include "call_line.h"
+#include "loopback_server.h"
 #include "tls_front.h"
-#include "wine_fixture.h"
+#include "wine_caller.h"
+#include "wire_case.h"
 
 namespace winetest {
 namespace {
 
+using dllcaller::BufferArg;
+using dllcaller::IntArg;
+using dllcaller::Line;
+using dllcaller::RealArg;
+using dllcaller::TextArg;
+using dllcaller::WritableArg;
 using testsupport::HttpResponse;
 using testsupport::ScriptedServer;
 using testsupport::Step;
@@ -56,27 +67,23 @@ std::vector<ExportCall> EveryExport() {
        Line("CheckAccount", {TextArg("a@b.c"), TextArg("pw"), TextArg("501"), TextArg("src"), IntArg(0),
                              BufferArg(8, kFill)}),
        "POST /client/api_copytrade.php HTTP/1.1", "OK"},
-      {f, false, Line("UpdateBalance", {TextArg("501"), DoubleArg("1.5"), TextArg("USD"), IntArg(1), BufferArg(8, kFill)}),
+      {f, false, Line("UpdateBalance", {TextArg("501"), RealArg("1.5"), TextArg("USD"), IntArg(1), BufferArg(8, kFill)}),
        "POST /admin/public/api/mt5/updateAccount HTTP/1.1", "1"},
       {f, false, Line("GetLastUpdate", {TextArg("501"), BufferArg(24, kFill)}),
        "POST /admin/public/api/mt5/getLastUpdatedDate HTTP/1.1", "2021-04-30 12:00:59"},
       {f, false,
        Line("UpdateHistory", {TextArg("501"), IntArg(1), TextArg(""), IntArg(2), TextArg("EURUSD"), IntArg(0), IntArg(1),
-                              DoubleArg("0.1"), DoubleArg("1.1"), DoubleArg("2.5"), DoubleArg("1.0"), DoubleArg("1.2"),
+                              RealArg("0.1"), RealArg("1.1"), RealArg("2.5"), RealArg("1.0"), RealArg("1.2"),
                               BufferArg(8, kFill)}),
        "POST /admin/public/api/mt5/updateAccount HTTP/1.1", "1"},
   };
 }
 
-class WineTls : public WineLoopbackTest {
+class WineTls : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { trusted_ = TrustTestCa(); }
 
-  void SetUp() override {
-    WineLoopbackTest::SetUp();
-    if (IsSkipped()) return;
-    ASSERT_TRUE(trusted_) << "the test CA could not be added to the prefix's Root store";
-  }
+  void SetUp() override { ASSERT_TRUE(trusted_) << "the test CA could not be added to the prefix's Root store"; }
 
   // Runs every export behind fronts with `certificate`; the return values,
   // and the request lines that reached the plain servers behind them.
@@ -87,13 +94,12 @@ class WineTls : public WineLoopbackTest {
       (call.accountService ? accountSteps : signalSteps).push_back(Step::Respond(HttpResponse(200, {}, call.reply)));
     ScriptedServer signal(signalSteps);
     ScriptedServer account(accountSteps);
-    TlsFront signalFront(certificate, signal.Port(), signalPort_);
-    TlsFront accountFront(certificate, account.Port(), accountPort_);
-    for (const char* dll : {KT_KESTRANE_TLS_DLL, KT_FALLOWAY_TLS_DLL}) {
-      std::vector<std::string> lines;
-      for (const ExportCall& call : EveryExport())
-        if (std::string(call.dll) == dll) lines.push_back(call.line);
-      for (const CallOutcome& outcome : Call(dll, lines)) returned.push_back(outcome.ret);
+    TlsFront signalFront(certificate, signal.Port(), wire::PortOf(wire::Service::Signal));
+    TlsFront accountFront(certificate, account.Port(), wire::PortOf(wire::Service::Account));
+    WineCaller caller(KT_KESTRANE_TLS_DLL, KT_FALLOWAY_TLS_DLL);
+    for (const ExportCall& call : EveryExport()) {
+      dllcaller::CallResult result;
+      returned.push_back(dllcaller::ParseResultLine(caller.Ask(call.line), result) ? result.ret : -1);
     }
     std::vector<std::string> requests = signal.Requests();
     std::size_t nextSignal = 0;
@@ -101,7 +107,8 @@ class WineTls : public WineLoopbackTest {
     for (const ExportCall& call : EveryExport()) {
       const std::vector<std::string> from = call.accountService ? account.Requests() : requests;
       std::size_t& next = call.accountService ? nextAccount : nextSignal;
-      reached.push_back(next < from.size() ? ParseHttpRequest(from[next++]).requestLine : "");
+      reached.push_back(next < from.size() ? from[next].substr(0, from[next].find("\r\n")) : "");
+      next += next < from.size();
     }
   }
 
