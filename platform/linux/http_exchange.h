@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <string>
 
-#include "platform/linux/body_decoder.h"
+#include "platform/linux/framing_decoder.h"
 #include "platform/linux/response_head.h"
 #include "platform/linux/tcp_stream.h"
 #include "platform/linux/timeouts.h"
@@ -57,7 +57,7 @@ class HttpExchange {
   std::size_t bodyOffset_ = 0;
   DWORD bodyError_ = ERROR_SUCCESS;  // a body failure stays: later reads fail too
   ResponseHead head_;
-  BodyDecoder decoder_;
+  FramingDecoder decoder_;
 };
 
 }  // namespace winhttp_linux

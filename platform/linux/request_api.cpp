@@ -6,7 +6,7 @@
 #include "platform/linux/api_guard.h"
 #include "platform/linux/http_objects.h"
 #include "platform/linux/proxy_rules.h"
-#include "platform/linux/wide_text.h"
+#include "platform/linux/wire_text.h"
 
 using namespace winhttp_linux;
 
@@ -60,11 +60,9 @@ BOOL DeliverText(const std::string& bytes, LPVOID buffer, LPDWORD length) {
   }
   // Widened straight into the caller's buffer: a large head is not held
   // as text once more on the way.
-  auto* out = static_cast<unsigned char*>(buffer);
-  for (std::size_t i = 0; i <= bytes.size(); ++i) {
-    const char16_t unit = i < bytes.size() ? static_cast<unsigned char>(bytes[i]) : u'\0';
-    std::memcpy(out + i * sizeof unit, &unit, sizeof unit);
-  }
+  auto* units = static_cast<char16_t*>(buffer);
+  for (std::size_t i = 0; i < bytes.size(); ++i) units[i] = static_cast<unsigned char>(bytes[i]);
+  units[bytes.size()] = u'\0';
   *length = static_cast<DWORD>(needed - sizeof(char16_t));
   return TRUE;
 }

@@ -43,7 +43,6 @@ class TcpStream {
   // True once the peer has closed its side or the connection has failed.
   bool PeerHasHungUp() const;
 
-  bool IsOpen() const { return fd_ >= 0; }
   void Close();
 
  private:

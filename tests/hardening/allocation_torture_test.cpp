@@ -68,6 +68,10 @@ struct TortureCase {
   std::function<Outcome()> run;
 };
 
+void PrintTo(const TortureCase& c, std::ostream* out) {
+  *out << c.name << " (at " << c.host << ", reply \"" << c.reply << "\")";
+}
+
 std::vector<TortureCase> Cases() {
   const char* signal = KT_TORTURE_SIGNAL_HOST;
   return {
