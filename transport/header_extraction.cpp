@@ -1,5 +1,7 @@
 // Values taken out of the response headers: raw text, charset, content
 // length, location digits, cookies, status code; and the GET page check.
+#include "transport/header_extraction.h"
+
 #include <algorithm>
 #include <limits>
 #include <string>

@@ -26,12 +26,6 @@ constexpr int kMaxAttempts = 3;
 // `lastError` for a reply that came in truncated (ERROR_INVALID_DATA).
 constexpr std::uint32_t kErrorInvalidData = 13;
 
-// True unless `text` has an opening html tag and no closing one.
-bool CheckHtmlComplete(const WideString& text);
-
-// `text` without its leading and trailing characters that occur in `set`.
-WideString TrimChars(const WideString& text, const WideString& set);
-
 class HttpClient {
  public:
   explicit HttpClient(WideString url);
@@ -101,9 +95,10 @@ class HttpClient {
   void AppendCookies(const std::vector<WideString>& values);
 
   BodyRead ReadResponseBody(HINTERNET request);
-  BodyRead ReadBodyChunks(HINTERNET request, std::uint64_t& total, std::uint64_t& capacity);
+  BodyRead ReadBodyChunks(HINTERNET request, std::uint64_t wanted, std::uint64_t& total, std::uint64_t& capacity);
   bool StoreChunk(const unsigned char* chunk, std::uint64_t read, std::uint64_t& total, std::uint64_t& capacity);
-  bool MatchesAnnouncedLength(HINTERNET request, std::uint64_t total) const;
+  // Records `error` and ends the read cut short.
+  BodyRead Refuse(std::uint32_t error);
   // False when the body could not be turned into text; `responseText`
   // then still holds an earlier reply or nothing.
   bool DecodeResponseBody();

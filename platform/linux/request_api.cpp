@@ -6,13 +6,12 @@
 #include "platform/linux/api_guard.h"
 #include "platform/linux/http_objects.h"
 #include "platform/linux/proxy_rules.h"
-#include "platform/linux/wide_text.h"
+#include "platform/linux/wire_text.h"
 
 using namespace winhttp_linux;
 
 namespace {
 
-constexpr DWORD kErrorSecureFailure = 12175;
 constexpr DWORD kQueryLevelMask = 0xFFFF;
 
 std::string HostField(const Request& request) {
@@ -23,8 +22,9 @@ std::string HostField(const Request& request) {
 }
 
 // Where to connect and what to put on the request line: the origin itself
-// with the path, or the proxy with the absolute URL.
-bool PlanRoute(const Request& request, Destination& destination, RequestLine& line) {
+// with the path, or the proxy with the absolute URL. ERROR_SUCCESS or why
+// there is no route.
+DWORD PlanRoute(const Request& request, Destination& destination, RequestLine& line) {
   line.verb = request.verb;
   line.hostField = HostField(request);
   line.userAgent = request.settings.userAgent;
@@ -32,11 +32,15 @@ bool PlanRoute(const Request& request, Destination& destination, RequestLine& li
   destination.host = request.host;
   destination.port = request.port;
   destination.timeouts = request.settings.timeouts;
+  destination.secure = request.secure;
+  destination.securityFlags = request.securityFlags;
   const ProxySetting& proxy = request.settings.proxy;
-  if (proxy.server.empty() || IsBypassed(request.host, proxy.bypass)) return true;
-  if (!ParseProxyServer(proxy.server, destination.host, destination.port)) return false;
+  if (proxy.server.empty() || IsBypassed(request.host, proxy.bypass)) return ERROR_SUCCESS;
+  // No CONNECT tunnels here: a secure request cannot go through a proxy.
+  if (request.secure) return ERROR_WINHTTP_CANNOT_CONNECT;
+  if (!ParseProxyServer(proxy.server, destination.host, destination.port)) return ERROR_WINHTTP_NAME_NOT_RESOLVED;
   line.target = "http://" + line.hostField + request.path;
-  return true;
+  return ERROR_SUCCESS;
 }
 
 std::shared_ptr<Request> FindRequest(HINTERNET handle) { return FindHandleOf<Request>(handle); }
@@ -88,6 +92,9 @@ BOOL QueryHead(const ResponseHead& head, DWORD infoLevel, LPVOID buffer, LPDWORD
       if (!head.hasContentLength) return Fail(ERROR_WINHTTP_HEADER_NOT_FOUND, FALSE);
       return asNumber ? DeliverNumber(head.contentLength, buffer, length)
                       : DeliverText(std::to_string(head.contentLength), buffer, length);
+    case WINHTTP_QUERY_TRANSFER_ENCODING:
+      if (head.transferEncoding.empty() || asNumber) return Fail(ERROR_WINHTTP_HEADER_NOT_FOUND, FALSE);
+      return DeliverText(head.transferEncoding, buffer, length);
     default:
       return Fail(ERROR_WINHTTP_HEADER_NOT_FOUND, FALSE);
   }
@@ -113,11 +120,10 @@ BOOL WinHttpSendRequest(HINTERNET handle, LPCWSTR headers, DWORD headersLength, 
       DWORD added = request->headers.Add(WideView(headers, headersLength), WINHTTP_ADDREQ_FLAG_ADD);
       if (added != ERROR_SUCCESS) return Fail(added, FALSE);
     }
-    // No TLS in this layer: a secure request cannot be made honestly.
-    if (request->secure) return Fail(kErrorSecureFailure, FALSE);
     Destination destination;
     RequestLine line;
-    if (!PlanRoute(*request, destination, line)) return Fail(ERROR_WINHTTP_NAME_NOT_RESOLVED, FALSE);
+    DWORD route = PlanRoute(*request, destination, line);
+    if (route != ERROR_SUCCESS) return Fail(route, FALSE);
     std::string head = BuildRequestHead(line, request->headers);
     const char* extra = optional == nullptr ? nullptr : static_cast<const char*>(optional);
     return Outcome(request->exchange.Send(destination, head, extra, extra ? optionalLength : 0));

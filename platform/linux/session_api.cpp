@@ -4,7 +4,7 @@
 
 #include "platform/linux/api_guard.h"
 #include "platform/linux/http_objects.h"
-#include "platform/linux/wide_text.h"
+#include "platform/linux/wire_text.h"
 
 using namespace winhttp_linux;
 
@@ -63,6 +63,9 @@ BOOL SetRequestOption(Request& request, DWORD option, LPVOID buffer, DWORD lengt
     case WINHTTP_OPTION_PROXY_PASSWORD:
       request.proxyPassword = StringOption(buffer, length);
       return TRUE;
+    case WINHTTP_OPTION_DISABLE_FEATURE:
+      // This layer never follows a redirect, so switching that off holds already.
+      return length < sizeof(DWORD) ? Fail(ERROR_INSUFFICIENT_BUFFER, FALSE) : TRUE;
     default:
       return Fail(ERROR_WINHTTP_INVALID_OPTION, FALSE);
   }
@@ -70,7 +73,8 @@ BOOL SetRequestOption(Request& request, DWORD option, LPVOID buffer, DWORD lengt
 
 bool IsKnownOption(DWORD option) {
   return option == WINHTTP_OPTION_PROXY || option == WINHTTP_OPTION_SECURITY_FLAGS ||
-         option == WINHTTP_OPTION_PROXY_USERNAME || option == WINHTTP_OPTION_PROXY_PASSWORD;
+         option == WINHTTP_OPTION_PROXY_USERNAME || option == WINHTTP_OPTION_PROXY_PASSWORD ||
+         option == WINHTTP_OPTION_DISABLE_FEATURE;
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 // The exchange steps of HttpClient::Send over the fake platform.
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -19,6 +20,15 @@ constexpr DWORD kCannotConnect = ERROR_WINHTTP_CANNOT_CONNECT;
 void PrepareForm(HttpClient& client) {
   client.SetPostData("a=1&b=2", 7);
   client.SetExtraHeaders(kFormHeaders);
+}
+
+bool IsRedirectSwitch(const fake::CallRecord& option) { return option.option == WINHTTP_OPTION_DISABLE_FEATURE; }
+
+// The options set besides the switch that turns redirects off.
+std::vector<fake::CallRecord> OtherOptions() {
+  std::vector<fake::CallRecord> options = fake::CallsOf(fake::Call::SetOption);
+  options.erase(std::remove_if(options.begin(), options.end(), IsRedirectSwitch), options.end());
+  return options;
 }
 
 struct VerbCase {
@@ -86,11 +96,11 @@ TEST_F(FakePlatformTest, SessionRequestAndTimeoutsCarryTheDefaults) {
   EXPECT_FALSE(send[0].nonDefaultArguments) << "the body never goes with the send";
 }
 
-TEST_F(FakePlatformTest, DefaultSettingsSetNoOptionAndNoCookieOnHttp) {
+TEST_F(FakePlatformTest, DefaultSettingsSetOnlyTheRedirectSwitchAndNoCookieOnHttp) {
   HttpClient client(kHttpUrl);
   PrepareForm(client);
   ASSERT_TRUE(client.Send(WTEXT("POST")));
-  EXPECT_EQ(fake::CountOf(fake::Call::SetOption), 0u);
+  EXPECT_TRUE(OtherOptions().empty());
   for (const fake::CallRecord& add : fake::CallsOf(fake::Call::AddRequestHeaders)) {
     EXPECT_EQ(add.text.find(u"Cookie"), std::u16string::npos);
   }
@@ -240,7 +250,7 @@ TEST_P(SchemeTest, CertificateErrorsAreIgnoredOnlyOnHttpsWithoutVerification) {
   ASSERT_TRUE(client.Send(WTEXT("GET")));
   EXPECT_EQ(fake::CallsOf(fake::Call::OpenRequest)[0].flags, GetParam().requestFlags);
   EXPECT_EQ(fake::CallsOf(fake::Call::Connect)[0].value, GetParam().port);
-  std::vector<fake::CallRecord> options = fake::CallsOf(fake::Call::SetOption);
+  std::vector<fake::CallRecord> options = OtherOptions();
   ASSERT_EQ(options.size(), GetParam().securityOption ? 1u : 0u);
   if (GetParam().securityOption) {
     EXPECT_EQ(options[0].option, static_cast<DWORD>(WINHTTP_OPTION_SECURITY_FLAGS));
@@ -261,7 +271,7 @@ TEST_F(FakePlatformTest, OwnProxyOfAnyLengthIsSetWholeWithItsCredentials) {
   HttpClient client(kHttpUrl);
   client.SetProxy(proxy, WTEXT("user"), WTEXT("secret"));
   ASSERT_TRUE(client.Send(WTEXT("POST")));
-  std::vector<fake::CallRecord> options = fake::CallsOf(fake::Call::SetOption);
+  std::vector<fake::CallRecord> options = OtherOptions();
   ASSERT_EQ(options.size(), 3u);
   EXPECT_EQ(options[0].option, static_cast<DWORD>(WINHTTP_OPTION_PROXY));
   EXPECT_EQ(options[0].accessType, static_cast<DWORD>(WINHTTP_ACCESS_TYPE_NAMED_PROXY));
@@ -276,13 +286,53 @@ TEST_F(FakePlatformTest, OwnProxyOfAnyLengthIsSetWholeWithItsCredentials) {
 }
 
 TEST_F(FakePlatformTest, ProxyPasswordWithoutUserIsNotSetAndFailuresAreRecorded) {
-  fake::FailCall(fake::Call::SetOption, 12009, 1, 1);
+  fake::FailCall(fake::Call::SetOption, 12009, 2, 1);  // the first is the redirect switch
   HttpClient client(kHttpUrl);
   client.SetProxy(WTEXT("proxy.test:3128"), WideString{}, WTEXT("secret"));
   ASSERT_TRUE(client.Send(WTEXT("POST")));
-  EXPECT_EQ(fake::CountOf(fake::Call::SetOption), 1u);
+  EXPECT_EQ(OtherOptions().size(), 1u);
   EXPECT_EQ(client.LastError(), 12009u);
 }
+
+struct RedirectSwitchCase {
+  const char* name;
+  const char16_t* url;
+  const char16_t* verb;
+  bool switchFails;
+};
+
+class RedirectSwitchTest : public FakePlatformTest, public ::testing::WithParamInterface<RedirectSwitchCase> {};
+
+// A 3xx is the reply: the request is told not to follow it before it goes
+// out; a platform that will not be told still gives an answer.
+TEST_P(RedirectSwitchTest, RedirectsAreSwitchedOffBeforeTheSend) {
+  if (GetParam().switchFails) fake::FailCall(fake::Call::SetOption, ERROR_WINHTTP_INVALID_OPTION, 1, 1);
+  fake::QueueResponse(fake::HttpReply(302, "moved", "Location: 17\r\n"));
+  HttpClient client(GetParam().url);
+  ASSERT_TRUE(client.Send(GetParam().verb));
+  EXPECT_EQ(client.GetResponseText(), u"moved");
+  EXPECT_EQ(client.StatusCode(), u"302");
+  EXPECT_EQ(client.LastError(), 0u);
+  std::vector<fake::CallRecord> journal = fake::Journal();
+  auto isSwitch = [](const fake::CallRecord& call) { return call.call == fake::Call::SetOption && IsRedirectSwitch(call); };
+  auto isSend = [](const fake::CallRecord& call) { return call.call == fake::Call::SendRequest; };
+  ASSERT_EQ(std::count_if(journal.begin(), journal.end(), isSwitch), 1);
+  auto redirectSwitch = std::find_if(journal.begin(), journal.end(), isSwitch);
+  EXPECT_LT(redirectSwitch, std::find_if(journal.begin(), journal.end(), isSend));
+  EXPECT_EQ(redirectSwitch->handle, fake::CallsOf(fake::Call::OpenRequest)[0].opened);
+  DWORD disabled = 0;
+  ASSERT_EQ(redirectSwitch->bytes.size(), sizeof disabled);
+  std::memcpy(&disabled, redirectSwitch->bytes.data(), sizeof disabled);
+  EXPECT_EQ(disabled, static_cast<DWORD>(WINHTTP_DISABLE_REDIRECTS));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Requests, RedirectSwitchTest,
+    ::testing::Values(RedirectSwitchCase{"Post", u"http://s.test/x", u"POST", false},
+                      RedirectSwitchCase{"Get", u"http://s.test/x", u"get", false},
+                      RedirectSwitchCase{"Https", u"https://s.test/x", u"POST", false},
+                      RedirectSwitchCase{"SwitchRefused", u"http://s.test/x", u"POST", true}),
+    [](const auto& testCase) { return std::string(testCase.param.name); });
 
 TEST_F(FakePlatformTest, UserAgentAndTimeoutSettingsReachThePlatform) {
   HttpClient client(kHttpUrl);
