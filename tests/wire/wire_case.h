@@ -67,8 +67,9 @@ void PrintTo(const WireCase& c, std::ostream* out);
 const std::vector<WireCase>& Cases();
 
 // The whole head a platform puts on the wire for `call`: request line,
-// every header line in order, the blank line.
-std::string ExpectedHead(Platform platform, const Call& call);
+// every header line in order, the blank line. The https builds name
+// "localhost" with the same ports.
+std::string ExpectedHead(Platform platform, const Call& call, bool overTls = false);
 
 // The fixed loopback port of a service, as the libraries were built.
 std::uint16_t PortOf(Service service);

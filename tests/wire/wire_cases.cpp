@@ -530,9 +530,11 @@ std::uint16_t PortOf(Service service) {
   return static_cast<std::uint16_t>(std::stoi(host.substr(host.rfind(':') + 1)));
 }
 
-std::string ExpectedHead(Platform platform, const Call& call) {
-  const std::string host =
-      call.service == Service::Signal ? KT_TEST_SIGNAL_SERVER_HOST : KT_TEST_ACCOUNT_SERVICE_HOST;
+std::string ExpectedHead(Platform platform, const Call& call, bool overTls) {
+  const bool toSignal = call.service == Service::Signal;
+  const std::string host = overTls    ? "localhost:" + D(PortOf(toSignal ? Service::Signal : Service::Account))
+                           : toSignal ? KT_TEST_SIGNAL_SERVER_HOST
+                                      : KT_TEST_ACCOUNT_SERVICE_HOST;
   const std::string requestLine = "POST " + call.path + " HTTP/1.1\r\n";
   switch (platform) {
     case Platform::Linux:  // our stand-in: host and agent first, one exchange per connection
