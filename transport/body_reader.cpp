@@ -8,7 +8,15 @@
 namespace transport {
 namespace {
 constexpr std::uint32_t kErrorNotEnoughMemory = 8;
+
+// The length the platform reports for this response, where it has one.
+bool QueryAnnouncedLength(HINTERNET request, DWORD& announced) {
+  DWORD size = sizeof announced;
+  return WinHttpQueryHeaders(request, WINHTTP_QUERY_CONTENT_LENGTH | WINHTTP_QUERY_FLAG_NUMBER,
+                             WINHTTP_HEADER_NAME_BY_INDEX, &announced, &size, WINHTTP_NO_HEADER_INDEX);
 }
+
+}  // namespace
 
 HttpClient::BodyRead HttpClient::ReadResponseBody(HINTERNET request) {
   bodyBuffer_.reset();
@@ -32,6 +40,10 @@ HttpClient::BodyRead HttpClient::ReadResponseBody(HINTERNET request) {
 
 HttpClient::BodyRead HttpClient::ReadBodyChunks(HINTERNET request, std::uint64_t& total, std::uint64_t& capacity) {
   for (;;) {
+    if (deadline_.Passed() && !AnnouncedLengthReached(request, total)) {
+      lastError_ = kErrorTimeout;
+      return BodyRead::CutShort;
+    }
     DWORD available = 0;
     if (!WinHttpQueryDataAvailable(request, &available)) {
       lastError_ = GetLastError();
@@ -74,15 +86,14 @@ bool HttpClient::StoreChunk(const unsigned char* chunk, std::uint64_t read, std:
   return true;
 }
 
-// The length the platform reports for this response, where it has one.
 bool HttpClient::MatchesAnnouncedLength(HINTERNET request, std::uint64_t total) const {
   DWORD announced = 0;
-  DWORD size = sizeof announced;
-  if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_CONTENT_LENGTH | WINHTTP_QUERY_FLAG_NUMBER,
-                           WINHTTP_HEADER_NAME_BY_INDEX, &announced, &size, WINHTTP_NO_HEADER_INDEX)) {
-    return true;
-  }
-  return total >= announced;
+  return !QueryAnnouncedLength(request, announced) || total >= announced;
+}
+
+bool HttpClient::AnnouncedLengthReached(HINTERNET request, std::uint64_t total) const {
+  DWORD announced = 0;
+  return QueryAnnouncedLength(request, announced) && total == announced;
 }
 
 bool HttpClient::ReportProgress(std::uint32_t received) {

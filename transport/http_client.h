@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/seam.h"
+#include "transport/call_deadline.h"
 #include "transport/owned_block.h"
 
 namespace transport {
@@ -44,7 +45,10 @@ class HttpClient {
   bool SetPostData(const void* bytes, std::uint32_t length);
   // Header lines, each ending in CR LF.
   void SetExtraHeaders(const WideString& text);
-  // "GET" or "POST" in any letter case.
+  // "GET" or "POST" in any letter case. Ends within CallDeadlineMs of the
+  // time-outs plus at most one receive time-out (the wait in progress when
+  // the deadline passes), whatever the server does; a call ended by the
+  // deadline fails with kErrorTimeout.
   bool Send(const WideString& verb);
   WideString GetResponseText() const { return responseText_; }
   // Hands the text over without copying it; the client keeps none.
@@ -81,6 +85,14 @@ class HttpClient {
   };
 
   bool OpenSession();
+  // True, with the time-out as `lastError`, once the deadline has passed:
+  // no further wait is started then.
+  bool OutOfTime();
+  // A late attempt's waits are shortened to the time left.
+  void LimitWaitsToBudget(HINTERNET request);
+  // The wait for the response head ends with the time left, however the
+  // server paces it.
+  void BoundHeaderWait(HINTERNET request);
   bool RunAttempts(HINTERNET request, bool isGet);
   Attempt RunAttempt(HINTERNET request, bool isGet, HeaderAdds& adds);
   bool AddHeaderLines(HINTERNET request, HeaderAdds& adds);
@@ -104,6 +116,9 @@ class HttpClient {
   BodyRead ReadBodyChunks(HINTERNET request, std::uint64_t& total, std::uint64_t& capacity);
   bool StoreChunk(const unsigned char* chunk, std::uint64_t read, std::uint64_t& total, std::uint64_t& capacity);
   bool MatchesAnnouncedLength(HINTERNET request, std::uint64_t total) const;
+  // True when the response announced its length and exactly that much has
+  // arrived: asking for more then ends the body without waiting.
+  bool AnnouncedLengthReached(HINTERNET request, std::uint64_t total) const;
   // False when the body could not be turned into text; `responseText`
   // then still holds an earlier reply or nothing.
   bool DecodeResponseBody();
@@ -137,6 +152,7 @@ class HttpClient {
   int connectTimeoutMs_ = 60000;
   int sendTimeoutMs_ = 30000;
   int receiveTimeoutMs_ = 30000;
+  CallDeadline deadline_;
 };
 
 }  // namespace transport

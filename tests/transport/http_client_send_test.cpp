@@ -11,6 +11,7 @@ namespace {
 using transport::HttpClient;
 using transporttest::FakePlatformTest;
 using transporttest::kHttpUrl;
+using transporttest::SettingOptions;
 using transporttest::Wide;
 
 const WideString kFormHeaders = WTEXT("Content-Length: 7\r\nContent-Type: application/x-www-form-urlencoded\r\n");
@@ -86,11 +87,20 @@ TEST_F(FakePlatformTest, SessionRequestAndTimeoutsCarryTheDefaults) {
   EXPECT_FALSE(send[0].nonDefaultArguments) << "the body never goes with the send";
 }
 
-TEST_F(FakePlatformTest, DefaultSettingsSetNoOptionAndNoCookieOnHttp) {
+TEST_F(FakePlatformTest, DefaultSettingsSetOnlyTheHeadBoundAndNoCookieOnHttp) {
   HttpClient client(kHttpUrl);
   PrepareForm(client);
   ASSERT_TRUE(client.Send(WTEXT("POST")));
-  EXPECT_EQ(fake::CountOf(fake::Call::SetOption), 0u);
+  // The whole deadline is left for the head: nothing moved the fake clock.
+  std::vector<fake::CallRecord> options = fake::CallsOf(fake::Call::SetOption);
+  ASSERT_EQ(options.size(), 1u);
+  EXPECT_EQ(options[0].option, static_cast<DWORD>(WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT));
+  EXPECT_EQ(options[0].handle, fake::CallsOf(fake::Call::OpenRequest)[0].opened);
+  ASSERT_EQ(options[0].bytes.size(), sizeof(DWORD));
+  DWORD headMs = 0;
+  std::memcpy(&headMs, options[0].bytes.data(), sizeof headMs);
+  EXPECT_EQ(headMs, 360000u);
+  EXPECT_EQ(fake::CountOf(fake::Call::SetTimeouts), 1u) << "a timely attempt keeps its time-outs";
   for (const fake::CallRecord& add : fake::CallsOf(fake::Call::AddRequestHeaders)) {
     EXPECT_EQ(add.text.find(u"Cookie"), std::u16string::npos);
   }
@@ -240,7 +250,7 @@ TEST_P(SchemeTest, CertificateErrorsAreIgnoredOnlyOnHttpsWithoutVerification) {
   ASSERT_TRUE(client.Send(WTEXT("GET")));
   EXPECT_EQ(fake::CallsOf(fake::Call::OpenRequest)[0].flags, GetParam().requestFlags);
   EXPECT_EQ(fake::CallsOf(fake::Call::Connect)[0].value, GetParam().port);
-  std::vector<fake::CallRecord> options = fake::CallsOf(fake::Call::SetOption);
+  std::vector<fake::CallRecord> options = SettingOptions();
   ASSERT_EQ(options.size(), GetParam().securityOption ? 1u : 0u);
   if (GetParam().securityOption) {
     EXPECT_EQ(options[0].option, static_cast<DWORD>(WINHTTP_OPTION_SECURITY_FLAGS));
@@ -261,7 +271,7 @@ TEST_F(FakePlatformTest, OwnProxyOfAnyLengthIsSetWholeWithItsCredentials) {
   HttpClient client(kHttpUrl);
   client.SetProxy(proxy, WTEXT("user"), WTEXT("secret"));
   ASSERT_TRUE(client.Send(WTEXT("POST")));
-  std::vector<fake::CallRecord> options = fake::CallsOf(fake::Call::SetOption);
+  std::vector<fake::CallRecord> options = SettingOptions();
   ASSERT_EQ(options.size(), 3u);
   EXPECT_EQ(options[0].option, static_cast<DWORD>(WINHTTP_OPTION_PROXY));
   EXPECT_EQ(options[0].accessType, static_cast<DWORD>(WINHTTP_ACCESS_TYPE_NAMED_PROXY));
@@ -280,7 +290,7 @@ TEST_F(FakePlatformTest, ProxyPasswordWithoutUserIsNotSetAndFailuresAreRecorded)
   HttpClient client(kHttpUrl);
   client.SetProxy(WTEXT("proxy.test:3128"), WideString{}, WTEXT("secret"));
   ASSERT_TRUE(client.Send(WTEXT("POST")));
-  EXPECT_EQ(fake::CountOf(fake::Call::SetOption), 1u);
+  EXPECT_EQ(SettingOptions().size(), 1u);
   EXPECT_EQ(client.LastError(), 12009u);
 }
 

@@ -1,0 +1,36 @@
+// One form post through the transport client, with short time-outs, timed
+// by the client's own side. Two builds provide it: the client in-process
+// over the Linux layer, and the client built for Windows run under Wine.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace hardening {
+
+struct ClientTimeouts {
+  int connectMs;
+  int sendMs;
+  int receiveMs;
+};
+
+struct ClientOutcome {
+  bool sent = false;
+  std::uint32_t lastError = 0;
+  std::string reply;  // the decoded reply, ASCII
+  long elapsedMs = -1;
+  std::string failure;  // why the post could not be run at all
+};
+
+// Posts "a=1" to http://127.0.0.1:port/stall through a client in this
+// process, over whatever platform it is built for.
+ClientOutcome PostThroughClient(std::uint16_t port, const ClientTimeouts& timeouts);
+
+// The same post as the test suite runs it: in this process, or in the
+// Windows build's caller under Wine.
+ClientOutcome PostUnderTest(std::uint16_t port, const ClientTimeouts& timeouts);
+// Whether that platform bounds the whole wait for a response head by the
+// request's receive-response time-out, or only each read within it.
+extern const bool kPlatformBoundsWholeHead;
+
+}  // namespace hardening

@@ -1,0 +1,13 @@
+// The stalled-server cases against the client over the Linux layer, which
+// bounds the whole response head as WinHTTP documents the option.
+#include "client_post.h"
+
+namespace hardening {
+
+const bool kPlatformBoundsWholeHead = true;
+
+ClientOutcome PostUnderTest(std::uint16_t port, const ClientTimeouts& timeouts) {
+  return PostThroughClient(port, timeouts);
+}
+
+}  // namespace hardening
