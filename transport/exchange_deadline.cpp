@@ -29,13 +29,15 @@ void HttpClient::LimitWaitsToBudget(HINTERNET request) {
                      AtMost(sendTimeoutMs_, remaining), AtMost(receiveTimeoutMs_, remaining));
 }
 
+// WinHTTP documents the option as the bound on the whole head, where the
+// receive time-out bounds each read; Wine 8 applies it to each read of the
+// head instead, and without it waits there without limit. At one receive
+// time-out, cut to the time left, it serves both: a silent server is given
+// up after one receive time-out either way. Its result is not used.
 void HttpClient::BoundHeaderWait(HINTERNET request) {
   if (!deadline_.Limited()) return;
-  DWORD remaining = deadline_.RemainingMs();
-  // The receive time-out bounds each read of the head; this option bounds
-  // the whole head. Its result is not used: without it each read is still
-  // bounded.
-  WinHttpSetOption(request, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &remaining, sizeof remaining);
+  DWORD bound = std::min<DWORD>(deadline_.RemainingMs(), static_cast<DWORD>(receiveTimeoutMs_));
+  WinHttpSetOption(request, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &bound, sizeof bound);
 }
 
 }  // namespace transport

@@ -90,8 +90,9 @@ class HttpClient {
   bool OutOfTime();
   // A late attempt's waits are shortened to the time left.
   void LimitWaitsToBudget(HINTERNET request);
-  // The wait for the response head ends with the time left, however the
-  // server paces it.
+  // The wait for the response head ends within one receive time-out and
+  // the time left, however the server paces it (where the platform bounds
+  // the whole head).
   void BoundHeaderWait(HINTERNET request);
   bool RunAttempts(HINTERNET request, bool isGet);
   Attempt RunAttempt(HINTERNET request, bool isGet, HeaderAdds& adds);

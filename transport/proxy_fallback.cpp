@@ -74,8 +74,9 @@ bool HttpClient::SendThroughScriptProxy(HINTERNET session, HINTERNET request, co
     return false;
   }
   WINHTTP_PROXY_INFO* record = &proxy.get();
-  return WinHttpSetOption(request, WINHTTP_OPTION_PROXY, record, sizeof(WINHTTP_PROXY_INFO)) && !OutOfTime() &&
-         WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0);
+  if (!WinHttpSetOption(request, WINHTTP_OPTION_PROXY, record, sizeof(WINHTTP_PROXY_INFO)) || OutOfTime()) return false;
+  LimitWaitsToBudget(request);
+  return WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0);
 }
 
 // The record points at the platform's own strings, whatever their length:

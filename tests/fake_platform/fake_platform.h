@@ -84,8 +84,10 @@ void QueueResponse(Response response);
 // Simulated time: GetTickCount64 reads a clock that moves only when a call
 // takes time. Each call of `call` takes `ms`, as a server would make it
 // wait, except a WinHttpQueryDataAvailable that reports the end of the
-// body; WinHttpReceiveResponse gives up with ERROR_WINHTTP_TIMEOUT once its
-// wait reaches the request's WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT.
+// body. Two waits have a bound that ends them with ERROR_WINHTTP_TIMEOUT:
+// WinHttpSendRequest the connect and send time-outs together (the
+// request's own, else the session's), WinHttpReceiveResponse the request's
+// WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT.
 void SetCallDuration(Call call, DWORD ms);
 ULONGLONG ClockMs();
 

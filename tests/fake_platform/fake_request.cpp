@@ -215,6 +215,20 @@ void WaitForHead(State& state, const RequestState& request, DWORD& error) {
   state.tickMs += takes;
 }
 
+// The simulated connect and send: what the call takes, unless the
+// connect and send time-outs together come first.
+void WaitToSend(State& state, const RequestState& request, CallRecord& record) {
+  const DWORD takes = DurationOf(state, Call::SendRequest);
+  const long long bound = request.sendBoundMs != 0 ? request.sendBoundMs : state.sessionSendBoundMs;
+  if (bound == 0 || takes < bound) {
+    state.tickMs += takes;
+    return;
+  }
+  state.tickMs += static_cast<ULONGLONG>(bound);
+  if (record.succeeded) record.error = ERROR_WINHTTP_TIMEOUT;
+  record.succeeded = false;
+}
+
 }  // namespace
 
 BOOL WinHttpSetOption(HINTERNET handle, DWORD option, LPVOID buffer, DWORD bufferLength) {
@@ -278,6 +292,7 @@ BOOL WinHttpSendRequest(HINTERNET request, LPCWSTR headers, DWORD headersLength,
     record.succeeded = false;
     record.error = ERROR_INVALID_HANDLE;
   } else {
+    WaitToSend(state, info->request, record);
     record.text = WireHeaders(info->request);
     // A failed send leaves the request unable to receive, as a real one does.
     info->request.phase = record.succeeded ? RequestPhase::Sent : RequestPhase::Opened;

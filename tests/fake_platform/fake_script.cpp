@@ -18,8 +18,10 @@ DWORD DurationOf(const State& state, Call call) {
 }
 
 bool ScriptedFailure(State& state, Call call, DWORD& error) {
-  // The waits for a head and for body bytes are timed where they happen.
-  if (call != Call::ReceiveResponse && call != Call::QueryDataAvailable) state.tickMs += DurationOf(state, call);
+  // The waits for a send, a head and body bytes are timed where they happen.
+  if (call != Call::ReceiveResponse && call != Call::QueryDataAvailable && call != Call::SendRequest) {
+    state.tickMs += DurationOf(state, call);
+  }
   std::size_t nth = ++state.callCounts[call];
   for (const FailureRule& rule : state.failures) {
     if (rule.call == call && nth >= rule.fromNth && nth - rule.fromNth < rule.count) {
@@ -113,6 +115,7 @@ void Reset() {
   state.handedOut.clear();
   state.unknownFrees = 0;
   state.tickMs = detail::kClockStartMs;
+  state.sessionSendBoundMs = 0;
   state.durations.clear();
 }
 

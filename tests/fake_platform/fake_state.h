@@ -23,6 +23,8 @@ struct RequestState {
   std::size_t chunk = 0;   // current body piece
   std::size_t offset = 0;  // bytes of it already read
   DWORD receiveResponseMs = 0;  // WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT; 0: none
+  // Connect plus send time-out set on the request itself; 0: the session's.
+  long long sendBoundMs = 0;
 };
 
 struct HandleInfo {
@@ -62,6 +64,7 @@ struct State {
   std::vector<std::unique_ptr<TrackedString>> handedOut;
   std::size_t unknownFrees = 0;
   ULONGLONG tickMs = kClockStartMs;
+  long long sessionSendBoundMs = 0;  // connect plus send time-out of the sessions; 0: none
   std::map<Call, DWORD> durations;
 };
 

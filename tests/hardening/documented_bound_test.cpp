@@ -58,7 +58,6 @@ struct PacedServer {
   const char* name;
   std::vector<fake::Response> responses;
   std::vector<std::pair<fake::Call, DWORD>> durations;
-  std::vector<std::pair<fake::Call, std::size_t>> failFromNth;  // fail with a time-out from the nth call on
   bool autoConfigScript;  // the user's proxy settings name a configuration script
   bool answered;
   // Where the call ends between the documented deadline and bound, or
@@ -73,7 +72,6 @@ TEST_P(DocumentedBound, CallAtTheExportDefaultsEndsWithinTheDocumentedBound) {
   fake::Reset();
   for (const fake::Response& response : server.responses) fake::QueueResponse(response);
   for (const auto& [call, ms] : server.durations) fake::SetCallDuration(call, ms);
-  for (const auto& [call, nth] : server.failFromNth) fake::FailCall(call, 12002, nth);
   if (server.autoConfigScript) fake::SetUserProxyConfig({FALSE, u"http://wpad.test/proxy.pac", {}, {}});
   fake::SetResolvedProxy({WINHTTP_ACCESS_TYPE_NAMED_PROXY, u"proxy.test:8080", {}});
 
@@ -103,31 +101,35 @@ INSTANTIATE_TEST_SUITE_P(
     Servers, DocumentedBound,
     ::testing::Values(
         // Each piece of the body comes just inside the receive time-out.
-        PacedServer{"BodyByteEvery25Seconds", {BodyInPieces(100)}, {{Call::QueryDataAvailable, 25 * kSecond}}, {},
-                    false, false, {}},
-        // The head never completes: its wait ends with the time left.
-        PacedServer{"HeadThatNeverEnds", {}, {{Call::ReceiveResponse, 100000 * kSecond}}, {}, false, false, {}},
+        PacedServer{"BodyByteEvery25Seconds", {BodyInPieces(100)}, {{Call::QueryDataAvailable, 25 * kSecond}}, false,
+                    false, {}},
+        // The head never completes: each wait for it ends after one
+        // receive time-out.
+        PacedServer{"HeadThatNeverEnds", {}, {{Call::ReceiveResponse, 100000 * kSecond}}, false, false,
+                    3 * 30 * kSecond},
         // The last piece arrives while the deadline passes: the whole reply
         // is kept, and asking for more of it waits no longer.
         PacedServer{"ReplyCompleteAsTheDeadlinePasses", {BodyInPieces(15)}, {{Call::QueryDataAvailable, 24 * kSecond}},
-                    {}, false, true, 360 * kSecond},
-        // Every send runs into connect and send time-outs, and so does the
-        // fallback's re-send through the configuration script's proxy; the
-        // deadline passes after the second attempt's send.
-        PacedServer{"SendsAndResendsTimeOut", {}, {{Call::SendRequest, 90 * kSecond}}, {{Call::SendRequest, 1}}, true,
-                    false, 360 * kSecond},
-        // A head that takes 200 s and fails, then a send that times out:
-        // the deadline has passed before the fallback could re-send.
-        PacedServer{"DeadlinePassesBeforeTheResend", {}, {{Call::SendRequest, 90 * kSecond}, {Call::ReceiveResponse, 200 * kSecond}},
-                    {{Call::ReceiveResponse, 1}, {Call::SendRequest, 2}}, true, false, 380 * kSecond}),
+                    false, true, 360 * kSecond},
+        // Every send runs into its connect and send time-outs, and so does
+        // the fallback's re-send through the configuration script's proxy.
+        PacedServer{"SendsAndResendsTimeOut", {}, {{Call::SendRequest, 100 * kSecond}}, true, false,
+                    360 * kSecond},
+        // The same with a script proxy that takes 30 s to find: the last
+        // re-send starts with 30 s left and is given no more than that.
+        PacedServer{"SlowProxyDiscoveryAndResends", {},
+                    {{Call::SendRequest, 100 * kSecond}, {Call::GetProxyForUrl, 30 * kSecond}}, true, false,
+                    390 * kSecond}),
     [](const auto& named) { return std::string(named.param.name); });
 
-// An attempt that starts with less time left than one attempt's time-outs
-// gets its waits shortened to what is left.
-TEST(LateAttempt, WaitsAreShortenedToTheTimeLeft) {
+// A send that starts with less time left than one attempt's time-outs gets
+// its waits shortened to what is left: here the second attempt's re-send.
+TEST(LateSend, WaitsAreShortenedToTheTimeLeft) {
   fake::Reset();
-  fake::SetCallDuration(Call::ReceiveResponse, 350 * kSecond);
-  fake::FailCall(Call::ReceiveResponse, 12152, 1, 1);
+  fake::SetCallDuration(Call::SendRequest, 100 * kSecond);
+  fake::SetCallDuration(Call::GetProxyForUrl, 30 * kSecond);
+  fake::SetUserProxyConfig({FALSE, u"http://wpad.test/proxy.pac", {}, {}});
+  fake::SetResolvedProxy({WINHTTP_ACCESS_TYPE_NAMED_PROXY, u"proxy.test:8080", {}});
   WideString reply;
   EXPECT_FALSE(transport::FormPost(WTEXT("http://service.test/api/call"), "a=1", reply));
   const std::vector<fake::CallRecord> timeouts = fake::CallsOf(Call::SetTimeouts);
@@ -135,10 +137,9 @@ TEST(LateAttempt, WaitsAreShortenedToTheTimeLeft) {
   ASSERT_EQ(timeouts.size(), 2u);
   ASSERT_EQ(requests.size(), 1u);
   EXPECT_EQ(timeouts[1].handle, requests[0].opened);
-  const int expected[4] = {0, 10000, 10000, 10000};
+  const int expected[4] = {0, 30000, 30000, 30000};
   for (int i = 0; i < 4; ++i) EXPECT_EQ(timeouts[1].timeouts[i], expected[i]) << i;
-  // The second head's wait is bounded by the 10 s left; no third attempt.
-  EXPECT_EQ(fake::CountOf(Call::SendRequest), 2u);
+  EXPECT_EQ(fake::CountOf(Call::SendRequest), 4u) << "two attempts, each with its re-send; the third is out of time";
 }
 
 }  // namespace

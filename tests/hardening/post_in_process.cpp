@@ -5,6 +5,8 @@
 namespace hardening {
 
 const bool kPlatformBoundsWholeHead = true;
+const bool kPlatformRetriesOnANewConnection = true;
+const std::uint32_t kPlatformWaitTimeoutError = 12002;
 
 ClientOutcome PostUnderTest(std::uint16_t port, const ClientTimeouts& timeouts) {
   return PostThroughClient(port, timeouts);

@@ -30,8 +30,11 @@ constexpr long kSlackMs = 1500;
 // The client's clock ticks in steps of up to 16 ms (on Windows).
 constexpr long kClockStepMs = 20;
 constexpr int kTrickleDelayMs = 100;  // well inside the receive time-out
-constexpr std::uint32_t kTimedOut = 12002;
+constexpr std::uint32_t kDeadlinePassed = 12002;
 constexpr std::uint32_t kCannotConnect = 12029;
+// A platform's own time-out on a wait: ERROR_WINHTTP_TIMEOUT in WinHTTP and
+// the Linux layer, WSAETIMEDOUT (10060) under Wine.
+constexpr std::uint32_t kWaitTimedOut = 0;
 
 // The build's signal server port: this suite's own.
 std::uint16_t TestPort() {
@@ -50,12 +53,13 @@ struct StallCase {
   Target target;
   std::vector<Step> script;
   bool answered;         // a reply arrives in the end
-  std::uint32_t error;   // lastError when none does
+  std::uint32_t error;   // lastError when none does (kWaitTimedOut: the platform's)
   long minimumMs;        // what the server's pace forces at least
   long maximumMs;        // the bound the call must keep
   std::optional<std::size_t> connections;
   // Where the platform bounds each read of the head but not the whole head,
-  // the call ends once the slow head is in: after this long.
+  // the call ends once the slow head is in, after this long, the deadline
+  // having passed meanwhile.
   std::optional<long> wholeHeadMs;
 };
 
@@ -66,6 +70,9 @@ const std::size_t kHeadAndTenBytes = kLongBody.size() - 90;
 // A head that takes longer than the deadline and one receive time-out.
 const std::string kSlowHead = HttpResponse(200, {{"X-Pad", std::string(20, 'p')}}, "42");
 const long kSlowHeadMs = static_cast<long>(kSlowHead.size() - 3) * kTrickleDelayMs;
+// "42" and blanks: ten body bytes, 900 ms at the trickle's pace.
+const std::string kPaddedReply = HttpResponse(200, {}, "42        ");
+const std::size_t kPaddedReplyHead = kPaddedReply.size() - 10;
 const std::string kSlowBody = HttpResponse(200, {}, std::string(60, '4'));
 const std::size_t kSlowBodyHead = kSlowBody.size() - 60;
 
@@ -78,18 +85,24 @@ TEST_P(QuietServer, CallEndsWithinItsBound) {
   if (c.target == Target::Scripted) server = std::make_unique<ScriptedServer>(c.script, TestPort());
   if (c.target == Target::Unserved) unserved = testsupport::detail::ListenOnLoopback(TestPort());
 
+  const bool retriesAnew = c.connections && *c.connections > 1;
+  if (retriesAnew && c.answered && !kPlatformRetriesOnANewConnection) {
+    GTEST_SKIP() << "the platform sends a retry on the connection that timed out, which this server never reads";
+  }
   const ClientOutcome outcome = PostUnderTest(TestPort(), kTimeouts);
   ASSERT_TRUE(outcome.failure.empty()) << outcome.failure;
   EXPECT_EQ(outcome.sent, c.answered);
-  if (c.answered) {
-    EXPECT_EQ(outcome.reply, "42");
-  } else {
-    EXPECT_EQ(outcome.lastError, c.error);
-  }
   const bool headOnly = c.wholeHeadMs && !kPlatformBoundsWholeHead;
+  if (c.answered) {
+    EXPECT_EQ(outcome.reply.substr(0, 2), "42");
+  } else if (headOnly) {
+    EXPECT_EQ(outcome.lastError, kDeadlinePassed);
+  } else {
+    EXPECT_EQ(outcome.lastError, c.error == kWaitTimedOut ? kPlatformWaitTimeoutError : c.error);
+  }
   EXPECT_GE(outcome.elapsedMs, (headOnly ? *c.wholeHeadMs : c.minimumMs) - kClockStepMs);
   EXPECT_LE(outcome.elapsedMs, headOnly ? *c.wholeHeadMs + kSlackMs : c.maximumMs);
-  if (server && c.connections) {
+  if (server && c.connections && (kPlatformRetriesOnANewConnection || !retriesAnew)) {
     EXPECT_EQ(server->ConnectionCount(), *c.connections);
   }
   RecordProperty("elapsed_ms", static_cast<int>(outcome.elapsedMs));
@@ -98,33 +111,33 @@ TEST_P(QuietServer, CallEndsWithinItsBound) {
 INSTANTIATE_TEST_SUITE_P(
     Servers, QuietServer,
     ::testing::Values(
-        StallCase{"AcceptsAndNeverAnswers", Target::Scripted, {Step::Hold()}, false, kTimedOut, 3 * kReceiveMs,
+        StallCase{"AcceptsAndNeverAnswers", Target::Scripted, {Step::Hold()}, false, kWaitTimedOut, 3 * kReceiveMs,
                   3 * kReceiveMs + kSlackMs, 3, {}},
         // Connections are served one at a time: the later two wait unaccepted.
-        StallCase{"StallsAfterPartOfTheHead", Target::Scripted, {Step::Trickle(kFine, 10, 5000)}, false, kTimedOut,
+        StallCase{"StallsAfterPartOfTheHead", Target::Scripted, {Step::Trickle(kFine, 10, 5000)}, false, kWaitTimedOut,
                   3 * kReceiveMs, 3 * kReceiveMs + kSlackMs, 1, {}},
         // A body cut short ends the exchange at once: no further attempt.
         StallCase{"StallsMidBody", Target::Scripted, {Step::Trickle(kLongBody, kHeadAndTenBytes, 5000)}, false,
-                  kTimedOut, kReceiveMs, kReceiveMs + kSlackMs, 1, {}},
-        // Every wait short, the whole well inside the deadline.
-        StallCase{"TricklesFasterThanTheTimeout", Target::Scripted, {Step::Trickle(kFine, 4, kReceiveMs / 4)}, true,
-                  0, 2 * kReceiveMs, kDeadlineMs, 1, {}},
+                  kWaitTimedOut, kReceiveMs, kReceiveMs + kSlackMs, 1, {}},
+        // Every read of the body short, the whole well inside the deadline.
+        StallCase{"TricklesTheBodyFasterThanTheTimeout", Target::Scripted,
+                  {Step::Trickle(kPaddedReply, 1, kTrickleDelayMs, kPaddedReplyHead)}, true, 0, 2 * kReceiveMs,
+                  kDeadlineMs, 1, {}},
         StallCase{"TwoSilentAttemptsThenAnswers", Target::Scripted,
                   {Step::Hold(), Step::Hold(), Step::Respond(kFine)}, true, 0, 2 * kReceiveMs,
                   2 * kReceiveMs + kSlackMs, 3, {}},
-        // No read waits long, yet the head never ends in time: the deadline
-        // ends the wait for it, and no attempt follows.
-        StallCase{"TricklesTheHeadPastTheDeadline", Target::Scripted,
-                  {Step::Trickle(kSlowHead, 1, kTrickleDelayMs)}, false, kTimedOut, kDeadlineMs,
-                  kDeadlineMs + kSlackMs, 1, kSlowHeadMs},
+        // No read waits long, yet the head takes longer than the deadline:
+        // each attempt waits one receive time-out for the whole head.
+        StallCase{"TricklesTheHead", Target::Scripted, {Step::Trickle(kSlowHead, 1, kTrickleDelayMs)}, false,
+                  kWaitTimedOut, 3 * kReceiveMs, 3 * kReceiveMs + kSlackMs, {}, kSlowHeadMs},
         // The read in progress when the deadline passes may take one more
         // receive time-out, no further read starts.
         StallCase{"TricklesTheBodyPastTheDeadline", Target::Scripted,
-                  {Step::Trickle(kSlowBody, 1, kTrickleDelayMs, kSlowBodyHead)}, false, kTimedOut, kDeadlineMs,
+                  {Step::Trickle(kSlowBody, 1, kTrickleDelayMs, kSlowBodyHead)}, false, kDeadlinePassed, kDeadlineMs,
                   kDeadlineMs + kReceiveMs + kSlackMs, 1, {}},
         StallCase{"RefusesThreeTimes", Target::Refusing, {}, false, kCannotConnect, 0, kSlackMs, {}, {}},
         // The request goes out into the listener's backlog; no answer comes.
-        StallCase{"NeverAcceptsTheConnection", Target::Unserved, {}, false, kTimedOut, 3 * kReceiveMs,
+        StallCase{"NeverAcceptsTheConnection", Target::Unserved, {}, false, kWaitTimedOut, 3 * kReceiveMs,
                   3 * kReceiveMs + kSlackMs, {}, {}}),
     [](const auto& named) { return std::string(named.param.name); });
 

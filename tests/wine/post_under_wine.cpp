@@ -1,7 +1,10 @@
 // The stalled-server cases against the client built for Windows, run under
-// Wine. Wine applies the receive-response time-out to each read of the
+// Wine. Wine 8 applies the receive-response time-out to each read of the
 // head, not to the whole head as WinHTTP documents it, so there a head
-// trickled slowly enough is bounded only by the check after it.
+// trickled in short steps is ended only by the deadline check after it;
+// and its waits that run into their time-out fail with WSAETIMEDOUT, where
+// WinHTTP reports ERROR_WINHTTP_TIMEOUT. A retry after such a time-out
+// reaches the server on the connection that timed out, not a new one.
 #include <cstdio>
 #include <string>
 
@@ -11,6 +14,8 @@
 namespace hardening {
 
 const bool kPlatformBoundsWholeHead = false;
+const bool kPlatformRetriesOnANewConnection = false;
+const std::uint32_t kPlatformWaitTimeoutError = 10060;
 
 ClientOutcome PostUnderTest(std::uint16_t port, const ClientTimeouts& timeouts) {
   const winetest::ProcessResult run = winetest::RunUnderWine(
