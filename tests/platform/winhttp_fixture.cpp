@@ -14,6 +14,9 @@ OpenedRequest::OpenedRequest(const RequestOptions& options) {
   if (connection_ == nullptr) return;
   request_ = WinHttpOpenRequest(connection_, options.verb.c_str(), options.path.c_str(), nullptr,
                                 nullptr, nullptr, 0);
+  DWORD headMs = options.receiveResponseMs;
+  if (request_ != nullptr && headMs != 0)
+    WinHttpSetOption(request_, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &headMs, sizeof headMs);
 }
 
 OpenedRequest::~OpenedRequest() {

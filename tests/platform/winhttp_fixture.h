@@ -17,6 +17,7 @@ struct RequestOptions {
   int connectMs = 2000;
   int sendMs = 2000;
   int receiveMs = 2000;
+  DWORD receiveResponseMs = 0;  // WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT; 0: not set
 };
 
 class OpenedRequest {
