@@ -26,6 +26,26 @@ constexpr std::uint64_t kUpperLetters = ((std::uint64_t{1} << 26) - 1) << 1;
 
 bool SamePlace(const StatePlace& a, const StatePlace& b) { return a.kind == b.kind && a.number == b.number; }
 
+bool Is(const PatternInstruction& instruction, Opcode opcode) {
+  return instruction.opcode == static_cast<std::int32_t>(opcode);
+}
+
+// PushPos; the Fork to after; PopPos; one unit test; Jump back to the
+// PushPos; after.
+bool HeadsLazyUnitLoop(const InstructionList& code, std::size_t fork) {
+  if (fork == 0 || fork + 3 >= code.size()) return false;
+  if (!Is(code.At(fork - 1), Opcode::PushPos) || !Is(code.At(fork + 1), Opcode::PopPos)) return false;
+  const PatternInstruction& test = code.At(fork + 2);
+  std::size_t jump = fork + 3;
+  if (Is(test, Opcode::InRanges) || Is(test, Opcode::NotInRanges)) {
+    jump = static_cast<std::size_t>(test.operand);
+  } else if (!Is(test, Opcode::AnyChar) && !(Is(test, Opcode::Char) && test.operand != 0)) {
+    return false;
+  }
+  return jump > fork + 2 && jump < code.size() && Is(code.At(jump), Opcode::Jump) &&
+         code.At(jump).operand == fork - 1 && code.At(fork).operand == jump + 1;
+}
+
 }  // namespace
 
 // The symbolic machine: the position is one unknown that never changes
@@ -273,7 +293,9 @@ bool ForkGuard::Applies(const PatternProgram& program) {
 }
 
 ForkGuard ForkGuard::Explore(const PatternProgram& program, std::size_t fork) {
-  return ForkExploration(program).Run(fork);
+  ForkGuard guard = ForkExploration(program).Run(fork);
+  guard.lazyUnitLoop_ = guard.state_ == State::Guarded && HeadsLazyUnitLoop(program.instructions, fork);
+  return guard;
 }
 
 }  // namespace pattern

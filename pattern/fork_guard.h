@@ -43,6 +43,10 @@ class ForkGuard {
     return ((accepted_[unit >> 6] >> (unit & 63)) & 1) == 0;
   }
   bool explored() const { return state_ != State::Unexplored; }
+  // The Fork is the head of a lazy loop over one unit test (PushPos; the
+  // Fork; PopPos; the test; Jump back to the PushPos): an iteration it
+  // skips only moves one unit on.
+  bool headsLazyUnitLoop() const { return lazyUnitLoop_; }
   std::size_t writeCount() const { return writeCount_; }
   const StatePlace& write(std::size_t i) const { return writes_[i]; }
 
@@ -53,6 +57,7 @@ class ForkGuard {
   State state_ = State::Unexplored;
   std::uint64_t accepted_[2] = {0, 0};  // units below 128 some test may accept
   bool nonAsciiMayPass_ = false;
+  bool lazyUnitLoop_ = false;
   std::size_t writeCount_ = 0;
   StatePlace writes_[kMaxWrites] = {};
 };

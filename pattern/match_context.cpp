@@ -37,23 +37,13 @@ bool MatchContext::GrowStack() {
 }
 
 ForkGuard* MatchContext::ForkGuardsFor(const PatternProgram& program) {
-  if (guardsFor_ == &program && keptFor_ == &program) return forkGuards_.data();
-  guardsFor_ = nullptr;
+  if (keptFor_ != &program) return nullptr;
+  if (guardsFor_ == &program) return forkGuards_.data();
   const std::size_t size = program.instructions.size();
   if (!ForkGuard::Applies(program) || !forkGuards_.Reserve(size, 0)) return nullptr;
   for (std::size_t i = 0; i < size; ++i) forkGuards_[i] = ForkGuard{};
   guardsFor_ = &program;
   return forkGuards_.data();
-}
-
-GroupSpan& MatchContext::GroupAt(std::uint64_t index) {
-  if (index >= static_cast<std::uint64_t>(groupCount_)) throw PatternFailure(E_INVALIDARG);
-  return groups_[static_cast<std::size_t>(index)];
-}
-
-std::size_t& MatchContext::SlotAt(std::uint64_t index) {
-  if (index >= static_cast<std::uint64_t>(slotCount_)) throw PatternFailure(E_INVALIDARG);
-  return slots_[static_cast<std::size_t>(index)];
 }
 
 }  // namespace pattern

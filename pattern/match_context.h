@@ -34,9 +34,9 @@ class MatchContext {
   std::size_t stackCapacity() const { return stack_.capacity(); }
 
   // For a caller that runs one program, unchanged, over and over on this
-  // context (the search): what the machine learns of its Forks is kept
-  // from one call to the next. For any other program every call learns
-  // afresh.
+  // context (the search): the machine learns which Fork targets it may
+  // skip, and keeps what it learnt from one call to the next. Any other
+  // program runs without guards.
   void KeepForkGuardsFor(const PatternProgram* program) {
     keptFor_ = program;
     guardsFor_ = nullptr;
@@ -46,15 +46,7 @@ class MatchContext {
   friend class PatternMatcher;
 
   bool Reset(std::int32_t groupCount, std::int32_t slotCount);
-  bool Push(std::size_t value) {
-    if (depth_ + 1 >= stack_.capacity() && !GrowStack()) return false;
-    stack_[++depth_] = value;
-    return true;
-  }
-  std::size_t Pop() { return depth_ == 0 ? 0 : stack_[depth_--]; }
   bool GrowStack();
-  GroupSpan& GroupAt(std::uint64_t index);
-  std::size_t& SlotAt(std::uint64_t index);
   // One guard per instruction, explored as the Forks are reached; nullptr
   // when guards do not apply or their storage cannot be had.
   ForkGuard* ForkGuardsFor(const PatternProgram& program);

@@ -55,19 +55,19 @@ PatternError PatternCompiler::Run(const WideChar* pattern) {
 PatternCompiler::Body PatternCompiler::Sequence() {
   Body body{true, true, true, true};
   while (!Failed()) {
-    const Parsed unit = Unit();
-    if (!unit) break;
+    const Parsed alternation = Alternation();
+    if (!alternation) break;
     body.empty = false;
-    body.canBeEmpty = body.canBeEmpty && unit->canBeEmpty;
-    body.mayConsumeNothing = body.mayConsumeNothing && unit->mayConsumeNothing;
-    body.fixedLength = body.fixedLength && unit->fixedLength;
+    body.canBeEmpty = body.canBeEmpty && alternation->canBeEmpty;
+    body.mayConsumeNothing = body.mayConsumeNothing && alternation->mayConsumeNothing;
+    body.fixedLength = body.fixedLength && alternation->fixedLength;
   }
   return body;
 }
 
 // Emits the alternation head first; without a `|` after the left element
 // the head goes again and the element moves into its place.
-PatternCompiler::Parsed PatternCompiler::Unit() {
+PatternCompiler::Parsed PatternCompiler::Alternation() {
   if (Failed()) return {};
   const Mark mark = Here();
   Emit(Opcode::PushPos);
@@ -83,10 +83,10 @@ PatternCompiler::Parsed PatternCompiler::Unit() {
   if (Peek() != WTEXT('|')) return DropAlternationHead(mark, *left);
   ++position_;
   const std::size_t toAfter = Emit(Opcode::Jump);
-  const Parsed right = Unit();
+  const Parsed right = Alternation();
   if (Failed()) return {};
   if (!right) {
-    // A `|` before a stop takes its whole unit with it.
+    // A `|` before a stop takes its whole alternation with it.
     Remove(mark);
     return {};
   }
@@ -198,7 +198,7 @@ std::size_t PatternCompiler::HeadBeforeBody(const Mark& mark, std::size_t headLe
   return head;
 }
 
-// The element of a unit without `|` compiled after the alternation head
+// The element of an alternation without `|` compiled after the alternation head
 // moves down into the head's place.
 PatternCompiler::Parsed PatternCompiler::DropAlternationHead(const Mark& mark, const Element& element) {
   program_.instructions.Erase(mark.code, kAlternationHeadLength);

@@ -1,5 +1,5 @@
 // Turns a pattern into a PatternProgram in one left-to-right pass. When a
-// quantifier follows an element, or a unit turns out to have no `|`, the
+// quantifier follows an element, or an alternation turns out to have no `|`, the
 // element's code is moved (or, for `+` and `+?`, copied) into its final
 // layout, with its instruction indexes and slots renumbered: the same code
 // as compiling the element again in that place, without parsing it again.
@@ -52,7 +52,7 @@ class PatternCompiler {
 
   // Grammar levels (pattern_compiler.cpp).
   Body Sequence();
-  Parsed Unit();
+  Parsed Alternation();  // a quantified element, then optionally `|` and another
   Parsed Quantified();
   Parsed ApplyQuantifier(const Mark& mark, const Element& element, Quantifier quantifier);
   void GreedyLayout(const Mark& mark, bool keepsFirstCopy, bool repeat);

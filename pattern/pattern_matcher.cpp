@@ -52,11 +52,11 @@ bool PatternMatcher::Match(const PatternProgram& program, const WideChar* text, 
 }
 
 // The text is folded as it is read, so no copy of it is needed.
-WideChar PatternMatcher::Unit(std::size_t position) const { return FoldAscii(text_[position]); }
+WideChar PatternMatcher::FoldedAt(std::size_t position) const { return FoldAscii(text_[position]); }
 
 bool PatternMatcher::CanStartAt(std::size_t position) const {
   for (std::size_t i = 0; i < prefixLength_; ++i) {
-    if (Unit(position + i) != prefix_[i].operand) return false;
+    if (FoldedAt(position + i) != prefix_[i].operand) return false;
   }
   return true;
 }
@@ -146,7 +146,7 @@ PatternMatcher::Outcome PatternMatcher::Run() {
       case Opcode::OpenGroup: group(operand).start = position; ++index; break;
       case Opcode::CloseGroup: group(operand).end = position; ++index; break;
       case Opcode::Char:
-        if (Unit(position) != operand) {
+        if (FoldedAt(position) != operand) {
           backtrack();
           break;
         }
@@ -184,6 +184,11 @@ PatternMatcher::Outcome PatternMatcher::Run() {
           ForkGuard& guard = guards[index];
           if (!guard.explored()) guard = ForkGuard::Explore(program_, index);
           if (guard.Skips(text_[position])) {
+            // The loop's PushPos left the position on the stack; it moves along.
+            if (guard.headsLazyUnitLoop() && depth > 0 && stack[depth] == position) {
+              position = SkipLazyIterations(guard, index, position);
+              stack[depth] = position;
+            }
             for (std::size_t i = 0; i < guard.writeCount(); ++i) Write(guard.write(i), position, groups, slots);
             ++index;
             break;
@@ -255,6 +260,31 @@ PatternMatcher::Outcome PatternMatcher::Run() {
   }
 }
 
+// From a lazy loop's Fork that the guard skips at `position`: while the
+// loop's unit test takes the unit there and the guard skips the next one
+// too, a whole iteration would only move one unit on (the places the
+// guard writes are written again each time), so they are taken at once.
+std::size_t PatternMatcher::SkipLazyIterations(const ForkGuard& guard, std::size_t fork, std::size_t position) const {
+  const std::size_t test = fork + 2;
+  const PatternInstruction& instruction = program_.instructions.At(test);
+  if (instruction.opcode == static_cast<std::int32_t>(Opcode::AnyChar)) {
+    while (text_[position] != 0 && guard.Skips(text_[position + 1])) ++position;
+    return position;
+  }
+  while (text_[position] != 0 && Passes(instruction, test, position) && guard.Skips(text_[position + 1])) ++position;
+  return position;
+}
+
+// Whether the one-unit test at `index` takes the unit at `position` (not
+// the terminator).
+bool PatternMatcher::Passes(const PatternInstruction& test, std::size_t index, std::size_t position) const {
+  switch (static_cast<Opcode>(test.opcode)) {
+    case Opcode::Char: return FoldedAt(position) == test.operand;
+    case Opcode::InRanges: return InRanges(index, static_cast<std::size_t>(test.operand), position);
+    default: return !InRanges(index, static_cast<std::size_t>(test.operand), position);
+  }
+}
+
 // What a skipped Fork target would have left behind.
 void PatternMatcher::Write(const StatePlace& place, std::size_t position, GroupSpan* groups, std::size_t* slots) {
   switch (place.kind) {
@@ -268,7 +298,7 @@ void PatternMatcher::Write(const StatePlace& place, std::size_t position, GroupS
 // pairs held by the Pass instructions between `index` and `end`.
 bool PatternMatcher::InRanges(std::size_t index, std::size_t end, std::size_t position) const {
   const PatternInstruction* const code = program_.instructions.data();
-  const WideChar unit = Unit(position);
+  const WideChar unit = FoldedAt(position);
   for (std::size_t pair = index + 1; pair + 1 < end; pair += 2) {
     if (code[pair].operand <= unit && unit <= code[pair + 1].operand) return true;
   }
@@ -283,7 +313,7 @@ bool PatternMatcher::BackRef(const GroupSpan& span, std::size_t position, std::s
   if (hasStart != hasEnd || (hasStart && span.end < span.start)) return false;
   length = hasStart ? span.end - span.start : 0;
   for (std::size_t i = 0; i < length; ++i) {
-    if (text_[position + i] == 0 || Unit(position + i) != Unit(span.start + i)) return false;
+    if (text_[position + i] == 0 || FoldedAt(position + i) != FoldedAt(span.start + i)) return false;
   }
   return true;
 }

@@ -28,11 +28,13 @@ class PatternMatcher {
 
   Outcome Run();
   bool InRanges(std::size_t index, std::size_t end, std::size_t position) const;
+  bool Passes(const PatternInstruction& test, std::size_t index, std::size_t position) const;
+  std::size_t SkipLazyIterations(const ForkGuard& guard, std::size_t fork, std::size_t position) const;
   bool BackRef(const GroupSpan& span, std::size_t position, std::size_t& length) const;
   void Finish(std::size_t position);
   static void Write(const StatePlace& place, std::size_t position, GroupSpan* groups, std::size_t* slots);
 
-  WideChar Unit(std::size_t position) const;
+  WideChar FoldedAt(std::size_t position) const;  // the text's unit there, ASCII case folded
   bool CanStartAt(std::size_t position) const;
   std::size_t NextCandidate(std::size_t from) const;
 

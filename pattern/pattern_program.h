@@ -11,32 +11,35 @@
 namespace pattern {
 
 // The numbers are part of the program format; the gaps are not opcodes.
+// "Fail" means backtrack: pop an instruction index and go on there, the
+// position unchanged. Unless said otherwise an instruction goes on with
+// the next one.
 enum class Opcode : std::int32_t {
-  Pass = 0,
-  OpenGroup = 1,
-  CloseGroup = 2,
-  Char = 3,
-  AnyChar = 4,
-  InRanges = 7,
-  NotInRanges = 8,
-  Jump = 13,
-  PushPos = 14,
-  PopPos = 15,
-  Fork = 16,
-  Backtrack = 17,
-  PushSlot = 20,
-  PopSlot = 21,
-  SavePos = 22,
-  SaveDepth = 23,
-  LoadPos = 24,
-  LoadDepth = 25,
-  RequireProgress = 26,
-  BackRef = 27,
-  GiveUp = 28,
-  NextStart = 29,
-  Accept = 30,
-  PushGroup = 31,
-  PopGroup = 32,
+  Pass = 0,              // nothing; also holds a class range's bound
+  OpenGroup = 1,         // group's start := position
+  CloseGroup = 2,        // group's end := position
+  Char = 3,              // unit at the position is the operand: advance; else fail
+  AnyChar = 4,           // not at the terminator: advance; else fail
+  InRanges = 7,          // unit in a Pass pair before the operand: advance, go to the operand; else fail
+  NotInRanges = 8,       // unit in no such pair: advance, go to the operand; else fail (never the terminator)
+  Jump = 13,             // go to the operand
+  PushPos = 14,          // push the position
+  PopPos = 15,           // position := pop
+  Fork = 16,             // push the next index; go to the operand
+  Backtrack = 17,        // fail
+  PushSlot = 20,         // push the slot's value
+  PopSlot = 21,          // slot := pop
+  SavePos = 22,          // slot := position
+  SaveDepth = 23,        // slot := stack depth
+  LoadPos = 24,          // position := slot
+  LoadDepth = 25,        // stack depth := slot (drops the entries above)
+  RequireProgress = 26,  // fail when the position equals the slot
+  BackRef = 27,          // the group's text once more, ignoring ASCII case; else fail
+  GiveUp = 28,           // stop: no match
+  NextStart = 29,        // start a new attempt one unit further on, or stop at the end
+  Accept = 30,           // stop: match
+  PushGroup = 31,        // push the group's start, then its end
+  PopGroup = 32,         // group's end := pop, then its start := pop
 };
 
 enum class PatternError : std::int32_t {

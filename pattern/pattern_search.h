@@ -2,6 +2,8 @@
 // of the system.
 #pragma once
 
+#include <cstddef>
+#include <limits>
 #include <vector>
 
 #include "platform/seam.h"
@@ -11,8 +13,11 @@ namespace pattern {
 // Collects the text of capture group 0 of every successive match of
 // `pattern` over `text` (zero-terminated), once each when compared without
 // regard to ASCII case, in order of first occurrence. `results` is emptied
-// first. False for an empty pattern or text, or one that does not compile.
-// Internal failures raise PatternFailure.
-bool FindPatternGroups(const WideChar* pattern, const WideChar* text, std::vector<WideString>& results);
+// first. The search stops once `limit` values are collected: a caller that
+// takes only the first value need not walk the rest of the text. False for
+// an empty pattern or text, or one that does not compile. Internal
+// failures raise PatternFailure.
+bool FindPatternGroups(const WideChar* pattern, const WideChar* text, std::vector<WideString>& results,
+                       std::size_t limit = std::numeric_limits<std::size_t>::max());
 
 }  // namespace pattern

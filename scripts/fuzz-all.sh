@@ -4,12 +4,14 @@
 # extraction and body decoding, and the pattern engine. Not part of the CI
 # run. Prints executions and findings per target; crash-*/timeout-* files
 # are left in build-hardening-fuzz/findings/<target>/.
-# Usage: scripts/fuzz-all.sh [seconds per target, default 120]
+# Usage: scripts/fuzz-all.sh [seconds per target, default 120] [target...]
+# (all four targets when none is named)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-120}
 build=build-hardening-fuzz
 targets=(response_parser_fuzzer header_extraction_fuzzer body_decoding_fuzzer pattern_fuzzer)
+(($# > 1)) && targets=("${@:2}")
 
 cmake -S . -B "$build" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
   -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all" \

@@ -2,26 +2,12 @@
 // says so, the ANSI code page otherwise or when UTF-8 conversion fails.
 #include <algorithm>
 #include <cstring>
-#include <new>
 
-#include "platform/memory.h"
 #include "transport/http_client.h"
 #include "transport/wide_text.h"
 
 namespace transport {
 namespace {
-
-// Room for `units` units, asked of the allocator seam's gate like every
-// other block of the exchange, so that a test can refuse it too.
-bool AllocateText(WideString& text, std::size_t units) {
-  if (!memory::GateAllows()) return false;
-  try {
-    text.resize(units);
-  } catch (const std::bad_alloc&) {
-    return false;
-  }
-  return true;
-}
 
 // The text ends at its first zero unit. Only a zero byte decodes to one,
 // so a body without any ends at the terminator the decoding took in, found

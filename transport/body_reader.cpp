@@ -1,6 +1,7 @@
 // Pulls the whole response body into one growing buffer. A body that ends
 // early, cannot be stored whole, or exceeds kMaxBodyBytes is cut short, and
 // the exchange then reports failure instead of a partial answer.
+#include <algorithm>
 #include <cstring>
 
 #include "transport/http_client.h"
@@ -8,12 +9,32 @@
 namespace transport {
 namespace {
 constexpr std::uint32_t kErrorNotEnoughMemory = 8;
+constexpr DWORD kStatusNoContent = 204;
+constexpr DWORD kStatusNotModified = 304;
 
-// The length the platform reports for this response, where it has one.
-bool QueryAnnouncedLength(HINTERNET request, DWORD& announced) {
-  DWORD size = sizeof announced;
-  return WinHttpQueryHeaders(request, WINHTTP_QUERY_CONTENT_LENGTH | WINHTTP_QUERY_FLAG_NUMBER,
-                             WINHTTP_HEADER_NAME_BY_INDEX, &announced, &size, WINHTTP_NO_HEADER_INDEX);
+bool QueryNumber(HINTERNET request, DWORD level, DWORD& value) {
+  DWORD size = sizeof value;
+  return WinHttpQueryHeaders(request, level | WINHTTP_QUERY_FLAG_NUMBER, WINHTTP_HEADER_NAME_BY_INDEX, &value,
+                             &size, WINHTTP_NO_HEADER_INDEX) != FALSE;
+}
+
+bool HasTransferCoding(HINTERNET request) {
+  DWORD size = 0;
+  return WinHttpQueryHeaders(request, WINHTTP_QUERY_TRANSFER_ENCODING, WINHTTP_HEADER_NAME_BY_INDEX,
+                             WINHTTP_NO_OUTPUT_BUFFER, &size, WINHTTP_NO_HEADER_INDEX) ||
+         GetLastError() == ERROR_INSUFFICIENT_BUFFER;
+}
+
+// The body length a Content-Length announces, where it frames the body: a
+// transfer coding overrides it, and a 204 or 304 has no body whatever it
+// says. False where the platform alone finds the end.
+bool AnnouncedLength(HINTERNET request, DWORD& length) {
+  DWORD status = 0;
+  if (QueryNumber(request, WINHTTP_QUERY_STATUS_CODE, status) &&
+      (status == kStatusNoContent || status == kStatusNotModified)) {
+    return false;
+  }
+  return !HasTransferCoding(request) && QueryNumber(request, WINHTTP_QUERY_CONTENT_LENGTH, length);
 }
 
 }  // namespace
@@ -27,45 +48,47 @@ HttpClient::BodyRead HttpClient::ReadResponseBody(HINTERNET request) {
   bodyBuffer_[0] = 0;
   std::uint64_t total = 0;
   std::uint64_t capacity = kInitialBodyCapacity;
-  BodyRead state = ReadBodyChunks(request, total, capacity);
-  if (state == BodyRead::Ok && !MatchesAnnouncedLength(request, total)) {
-    lastError_ = kErrorInvalidData;
-    state = BodyRead::CutShort;
-  }
-  // total never exceeds kMaxBodyBytes, so it fits.
+  DWORD announced = 0;
+  const bool framed = AnnouncedLength(request, announced);
+  // Never more than the announced length: some platforms hand out bytes
+  // that follow it. Otherwise one byte past the cap proves it exceeded.
+  const std::uint64_t wanted = framed ? std::uint64_t{announced} : std::uint64_t{kMaxBodyBytes} + 1;
+  BodyRead state = framed && announced > kMaxBodyBytes ? Refuse(kErrorNotEnoughMemory)
+                                                      : ReadBodyChunks(request, wanted, total, capacity);
+  if (state == BodyRead::Ok && framed && total < announced) state = Refuse(kErrorInvalidData);
+  // total stays within kMaxBodyBytes + 1, so it fits.
   bodyLength_ = static_cast<std::uint32_t>(total);
   ReportProgress(bodyLength_);
   return state;
 }
 
-HttpClient::BodyRead HttpClient::ReadBodyChunks(HINTERNET request, std::uint64_t& total, std::uint64_t& capacity) {
+HttpClient::BodyRead HttpClient::ReadBodyChunks(HINTERNET request, std::uint64_t wanted, std::uint64_t& total,
+                                                std::uint64_t& capacity) {
   for (;;) {
-    if (deadline_.Passed() && !AnnouncedLengthReached(request, total)) {
-      lastError_ = kErrorTimeout;
-      return BodyRead::CutShort;
-    }
+    if (total > kMaxBodyBytes) return Refuse(kErrorNotEnoughMemory);
+    // Past the deadline no further wait starts; a body whose announced
+    // length is all in needs none, so a whole reply is never thrown away.
+    if (total != wanted && deadline_.Passed()) return Refuse(kErrorTimeout);
     DWORD available = 0;
-    if (!WinHttpQueryDataAvailable(request, &available)) {
-      lastError_ = GetLastError();
-      return BodyRead::CutShort;
-    }
+    if (!WinHttpQueryDataAvailable(request, &available)) return Refuse(GetLastError());
     ReportProgress(static_cast<std::uint32_t>(total));
-    if (available == 0) return BodyRead::Ok;
-    if (available > kMaxBodyBytes - total) {
-      lastError_ = kErrorNotEnoughMemory;
-      return BodyRead::CutShort;
-    }
+    if (available == 0 || total == wanted) return BodyRead::Ok;
+    const auto asked = static_cast<DWORD>(std::min<std::uint64_t>(available, wanted - total));
     // The read fills the chunk and only what it read is used.
-    Block<unsigned char> chunk = AllocateUninitializedBlock<unsigned char>(std::size_t{available} + 1);
-    if (!chunk) return BodyRead::CutShort;
+    Block<unsigned char> chunk = AllocateUninitializedBlock<unsigned char>(std::size_t{asked} + 1);
+    if (!chunk) return Refuse(kErrorNotEnoughMemory);
     DWORD read = 0;
-    if (!WinHttpReadData(request, chunk.get(), available, &read)) {
-      lastError_ = GetLastError();
-      return BodyRead::CutShort;
-    }
-    // A platform that claims more than it was asked for is not believed.
-    if (read > available || !StoreChunk(chunk.get(), read, total, capacity)) return BodyRead::CutShort;
+    if (!WinHttpReadData(request, chunk.get(), asked, &read)) return Refuse(GetLastError());
+    // Bytes claimed but never delivered would keep the loop going for ever,
+    // and a platform that claims more than it was asked for is not believed.
+    if (read == 0 || read > asked) return Refuse(kErrorInvalidData);
+    if (!StoreChunk(chunk.get(), read, total, capacity)) return Refuse(kErrorNotEnoughMemory);
   }
+}
+
+HttpClient::BodyRead HttpClient::Refuse(std::uint32_t error) {
+  lastError_ = error;
+  return BodyRead::CutShort;
 }
 
 // Appends `read` bytes after `total`, doubling the buffer as often as
@@ -84,16 +107,6 @@ bool HttpClient::StoreChunk(const unsigned char* chunk, std::uint64_t read, std:
   total += read;
   bodyBuffer_[static_cast<std::size_t>(total)] = 0;
   return true;
-}
-
-bool HttpClient::MatchesAnnouncedLength(HINTERNET request, std::uint64_t total) const {
-  DWORD announced = 0;
-  return !QueryAnnouncedLength(request, announced) || total >= announced;
-}
-
-bool HttpClient::AnnouncedLengthReached(HINTERNET request, std::uint64_t total) const {
-  DWORD announced = 0;
-  return QueryAnnouncedLength(request, announced) && total == announced;
 }
 
 bool HttpClient::ReportProgress(std::uint32_t received) {

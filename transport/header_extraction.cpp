@@ -1,5 +1,8 @@
 // Values taken out of the response headers: raw text, charset, content
 // length, location digits, cookies, status code; and the GET page check.
+#include <algorithm>
+#include <limits>
+#include <string>
 #include <vector>
 
 #include "pattern/pattern_search.h"
@@ -11,34 +14,73 @@ namespace transport {
 namespace {
 
 // Each header pattern with the literal every one of its matches begins
-// with (lower case; matching ignores ASCII case). Text in front of the
-// literal's first occurrence cannot hold a match, and a head without it
-// holds none, so the search starts there or is skipped: most heads carry
-// only one of the four, and compiling a pattern costs more than the
-// search itself.
+// with (lower case; matching ignores ASCII case), and how many values the
+// client takes. Text in front of the literal's first occurrence cannot
+// hold a match, and a head without it holds none, so the search starts
+// there or is skipped: most heads carry only one of the four, and
+// compiling a pattern costs more than the search itself. A search for one
+// value stops at its first match instead of walking the rest of the head.
 struct HeaderPattern {
   const WideChar* pattern;
   const WideChar* lead;
+  std::size_t values;
 };
 
-const HeaderPattern kCharsetPattern = {WTEXT("charset={[A-Za-z0-9\\-_]+}"), WTEXT("charset=")};
-const HeaderPattern kContentLengthPattern = {WTEXT("Content-Length: {[0-9]+}"), WTEXT("content-length: ")};
-const HeaderPattern kLocationPattern = {WTEXT("Location: {[0-9]+}"), WTEXT("location: ")};
-const HeaderPattern kCookiePattern = {WTEXT("Set-Cookie:\\b*{.+?}\\n"), WTEXT("set-cookie:")};
+constexpr std::size_t kAllValues = std::numeric_limits<std::size_t>::max();
+const HeaderPattern kCharsetPattern = {WTEXT("charset={[A-Za-z0-9\\-_]+}"), WTEXT("charset="), 1};
+const HeaderPattern kContentLengthPattern = {WTEXT("Content-Length: {[0-9]+}"), WTEXT("content-length: "), 1};
+const HeaderPattern kLocationPattern = {WTEXT("Location: {[0-9]+}"), WTEXT("location: "), 1};
+const HeaderPattern kCookiePattern = {WTEXT("Set-Cookie:\\b*{.+?}\\n"), WTEXT("set-cookie:"), kAllValues};
 // Far above any real header block; a larger reported size is not believed.
 constexpr DWORD kMaxHeaderBytes = 1u << 20;
+// Units looked at together while no unit in them can begin the lead.
+constexpr std::size_t kScanBlock = 64;
 
-bool Found(const WideChar* pattern, const WideChar* text, std::vector<WideString>& captures) {
-  return pattern::FindPatternGroups(pattern, text, captures) && !captures.empty();
+bool Found(const WideChar* pattern, const WideChar* text, std::vector<WideString>& captures,
+           std::size_t values = kAllValues) {
+  return pattern::FindPatternGroups(pattern, text, captures, values) && !captures.empty();
+}
+
+// Equal for the two cases of an ASCII letter (and for some other pairs):
+// a cheap test that a unit may be the lead's, exact only with AsciiLower.
+WideChar Loosely(WideChar unit) { return static_cast<WideChar>(unit | 0x20); }
+
+// Where `lead` (lower case, two units or more) first occurs in `text`,
+// ignoring ASCII case; npos when nowhere. Blocks in which no two adjacent
+// units can begin the lead are passed over in one branch-free loop.
+std::size_t LeadAt(const WideString& text, const WideChar* lead) {
+  std::size_t length = 0;
+  while (lead[length] != 0) ++length;
+  if (text.size() < length) return WideString::npos;
+  const WideChar* const units = text.data();
+  const std::size_t starts = text.size() - length + 1;  // the unit after a start is in the text
+  const WideChar first = Loosely(lead[0]);
+  const WideChar second = Loosely(lead[1]);
+  for (std::size_t block = 0; block < starts; block += kScanBlock) {
+    if (block + kScanBlock <= starts) {
+      unsigned maybe = 0;
+      for (std::size_t i = block; i < block + kScanBlock; ++i) {
+        maybe |= static_cast<unsigned>(Loosely(units[i]) == first) & static_cast<unsigned>(Loosely(units[i + 1]) == second);
+      }
+      if (maybe == 0) continue;
+    }
+    const std::size_t end = std::min(block + kScanBlock, starts);
+    for (std::size_t at = block; at < end; ++at) {
+      std::size_t matched = 0;
+      while (matched < length && AsciiLower(units[at + matched]) == lead[matched]) ++matched;
+      if (matched == length) return at;
+    }
+  }
+  return WideString::npos;
 }
 
 bool FoundInHeaders(const HeaderPattern& header, const WideString& headers, std::vector<WideString>& captures) {
-  const std::size_t at = FindIgnoringCase(headers, header.lead);
+  const std::size_t at = LeadAt(headers, header.lead);
   if (at == WideString::npos) {
     captures.clear();
     return false;
   }
-  return Found(header.pattern, headers.c_str() + at, captures);
+  return Found(header.pattern, headers.c_str() + at, captures, header.values);
 }
 
 enum class HeaderQuery { Ok, Unavailable, NoMemory };
@@ -54,15 +96,17 @@ HeaderQuery QueryHeaderText(HINTERNET request, DWORD infoLevel, WideString& text
     return HeaderQuery::Unavailable;
   }
   if (size > kMaxHeaderBytes) return HeaderQuery::Unavailable;
-  std::size_t units = size / sizeof(WideChar) + 2;
-  Block<WideChar> buffer = AllocateBlock<WideChar>(units);
-  if (!buffer) return HeaderQuery::NoMemory;
+  // Queried straight into the text's own zero-filled storage, then cut at
+  // its first zero: a large head is not copied once more.
+  WideString buffer;
+  if (!AllocateText(buffer, size / sizeof(WideChar) + 2)) return HeaderQuery::NoMemory;
   DWORD length = size;
-  if (!WinHttpQueryHeaders(request, infoLevel, WINHTTP_HEADER_NAME_BY_INDEX, buffer.get(), &length,
+  if (!WinHttpQueryHeaders(request, infoLevel, WINHTTP_HEADER_NAME_BY_INDEX, buffer.data(), &length,
                            WINHTTP_NO_HEADER_INDEX)) {
     return HeaderQuery::Unavailable;
   }
-  text = TextUpToZero(buffer.get(), units);
+  buffer.resize(std::char_traits<WideChar>::length(buffer.c_str()));
+  text = std::move(buffer);
   return HeaderQuery::Ok;
 }
 

@@ -135,6 +135,10 @@ bool HttpClient::Send(const WideString& verb) {
     DWORD flags = kIgnoreCertificateErrors;
     WinHttpSetOption(request.get(), WINHTTP_OPTION_SECURITY_FLAGS, &flags, sizeof flags);
   }
+  // A 3xx is the server's answer like any other: following it would re-send
+  // the form elsewhere, or as a GET without it, and report that page.
+  DWORD disabled = WINHTTP_DISABLE_REDIRECTS;
+  WinHttpSetOption(request.get(), WINHTTP_OPTION_DISABLE_FEATURE, &disabled, sizeof disabled);
   // The guards close the request, then the connection.
   return RunAttempts(request.get(), isGet);
 }

@@ -114,12 +114,10 @@ class HttpClient {
   void AppendCookies(const std::vector<WideString>& values);
 
   BodyRead ReadResponseBody(HINTERNET request);
-  BodyRead ReadBodyChunks(HINTERNET request, std::uint64_t& total, std::uint64_t& capacity);
+  BodyRead ReadBodyChunks(HINTERNET request, std::uint64_t wanted, std::uint64_t& total, std::uint64_t& capacity);
   bool StoreChunk(const unsigned char* chunk, std::uint64_t read, std::uint64_t& total, std::uint64_t& capacity);
-  bool MatchesAnnouncedLength(HINTERNET request, std::uint64_t total) const;
-  // True when the response announced its length and exactly that much has
-  // arrived: asking for more then ends the body without waiting.
-  bool AnnouncedLengthReached(HINTERNET request, std::uint64_t total) const;
+  // Records `error` and ends the read cut short.
+  BodyRead Refuse(std::uint32_t error);
   // False when the body could not be turned into text; `responseText`
   // then still holds an earlier reply or nothing.
   bool DecodeResponseBody();

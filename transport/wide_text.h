@@ -3,7 +3,9 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <new>
 
+#include "platform/memory.h"
 #include "platform/seam.h"
 
 namespace transport {
@@ -30,22 +32,16 @@ inline bool EqualsIgnoringCase(const WideString& text, const WideString& lowerAs
   return text.size() == lowerAscii.size() && StartsWithIgnoringCase(text, lowerAscii.c_str(), lowerAscii.size());
 }
 
-// Where `lowerAscii` (given in lower case) first occurs in `text`, with
-// ASCII letters compared without regard to case; npos when nowhere.
-inline std::size_t FindIgnoringCase(const WideString& text, const WideChar* lowerAscii) {
-  std::size_t length = 0;
-  while (lowerAscii[length] != 0) ++length;
-  if (length == 0) return 0;
-  if (text.size() < length) return WideString::npos;
-  const WideChar first = lowerAscii[0];
-  const WideChar firstUpper = AsciiUpper(first);
-  for (std::size_t at = 0; at + length <= text.size(); ++at) {
-    if (text[at] != first && text[at] != firstUpper) continue;
-    std::size_t matched = 1;
-    while (matched < length && AsciiLower(text[at + matched]) == lowerAscii[matched]) ++matched;
-    if (matched == length) return at;
+// Room for `units` zero units, asked of the allocator seam's gate like
+// every other block of the exchange, so that a test can refuse it too.
+inline bool AllocateText(WideString& text, std::size_t units) {
+  if (!memory::GateAllows()) return false;
+  try {
+    text.resize(units);
+  } catch (const std::bad_alloc&) {
+    return false;
   }
-  return WideString::npos;
+  return true;
 }
 
 // The text of a buffer of `units` units, up to its first zero (or all of it).

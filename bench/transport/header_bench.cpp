@@ -89,8 +89,9 @@ Medians Measure(const bench::CurlPoster& curl, const std::string& path, double s
 
 void PrintRow(const std::string& head, const std::string& kind, const Medians& m, double kib) {
   const double work = m.oursCpu - m.oursMinimalCpu;
-  std::printf("| %s | %s | %s | %s | %s | %s | %s | %s |\n", head.c_str(), kind.c_str(),
+  std::printf("| %s | %s | %s | %s | %s | %s | %s | %s | %s |\n", head.c_str(), kind.c_str(),
               bench::Fixed(m.oursWall, 1).c_str(), bench::Fixed(m.oursCpu, 1).c_str(), bench::Fixed(m.curlWall, 1).c_str(),
+              bench::Ratio(m.oursWall, m.curlWall).c_str(),
               bench::Fixed(m.curlCpu, 1).c_str(), bench::Fixed(work, 1).c_str(),
               kib > 0 ? bench::Fixed(work / kib, 2).c_str() : "");
 }
@@ -120,8 +121,8 @@ int main(int argc, char** argv) {
   }
   std::printf("\nmedian microseconds per call, interleaved; our header work = our CPU above the\n"
               "minimal head, measured in the same rounds:\n\n"
-              "| head | kind | ours wall | ours CPU | libcurl wall | libcurl CPU | our header work | per KiB |\n"
-              "|---:|---|---:|---:|---:|---:|---:|---:|\n");
+              "| head | kind | ours wall | ours CPU | libcurl wall | ours/libcurl wall | libcurl CPU | our header work | per KiB |\n"
+              "|---:|---|---:|---:|---:|---:|---:|---:|---:|\n");
   benchserver::ReplyCatalog catalog;
   const std::string& minimal = catalog.ReplyFor(kMinimalPath);
   PrintRow(std::to_string(minimal.find("\r\n\r\n") + 4) + " B", "minimal", Measure(curl, kMinimalPath, seconds, failures), 0);

@@ -6,11 +6,12 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <mutex>
 #include <string>
 
 #include <strings.h>
 
-#include "loopback_peer.h"
+#include "answering_server.h"
 #include "transport/http_client.h"
 
 namespace {
@@ -18,7 +19,16 @@ namespace {
 const char* const kCharsets[] = {nullptr, "utf-8", "UTF-8", "utf-8x", "iso-8859-1", "utf-16"};
 constexpr std::size_t kCharsetCount = sizeof kCharsets / sizeof kCharsets[0];
 
-fuzzpeer::AnsweringServer* gServer = nullptr;
+// The client's whole exchange is one blocking call, so the server answers
+// on a thread of its own, with the answer this input dictates.
+std::mutex gAnswerMutex;
+std::string gAnswer;  // guarded by gAnswerMutex
+testsupport::AnsweringServer* gServer = nullptr;
+
+std::string DictatedAnswer(const std::string&) {
+  std::lock_guard<std::mutex> lock(gAnswerMutex);
+  return gAnswer;
+}
 WideString gUrl;
 
 // A broken promise of the code under test: say which, then crash so the
@@ -37,7 +47,7 @@ bool Utf8Chosen(const char* charset) { return charset != nullptr && strncasecmp(
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  gServer = new fuzzpeer::AnsweringServer();
+  gServer = new testsupport::AnsweringServer(DictatedAnswer);
   const std::string url = "http://127.0.0.1:" + std::to_string(gServer->Port()) + "/fuzz";
   gUrl.assign(url.begin(), url.end());
   return 0;
@@ -47,7 +57,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size == 0 || size > 60000) return -1;
   const char* charset = kCharsets[data[0] % kCharsetCount];
   const std::string body(reinterpret_cast<const char*>(data + 1), size - 1);
-  gServer->SetAnswer(Answer(charset, body));
+  {
+    std::lock_guard<std::mutex> lock(gAnswerMutex);
+    gAnswer = Answer(charset, body);
+  }
 
   transport::HttpClient client(gUrl);
   client.SetPostData("a", 1);

@@ -1,5 +1,5 @@
-// MultiByteToWideChar and WideCharToMultiByte for the code pages the core
-// uses: UTF-8, and the ANSI code page, which here is Windows-1252.
+#include "platform/linux/code_pages.h"
+
 #include <climits>
 #include <cstring>
 
@@ -83,11 +83,12 @@ int DecodeInto(UINT codePage, DWORD flags, const unsigned char* bytes, std::size
 
 }  // namespace
 
+namespace winhttp_linux {
+
 // A size query only counts. A destination too small gets a prefix of the
 // text and the call fails with ERROR_INSUFFICIENT_BUFFER; nothing is
 // written past destChars.
-int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR source, int sourceBytes, LPWSTR dest,
-                        int destChars) {
+int ConvertToWide(UINT codePage, DWORD flags, LPCSTR source, int sourceBytes, LPWSTR dest, int destChars) {
   return Guarded(0, [&]() -> int {
     std::size_t count = 0;
     if (!ValidArguments(source, sourceBytes, dest, destChars, count)) return 0;
@@ -100,8 +101,8 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR source, int sourceByt
 
 // A destination too small gets the longest prefix of whole characters and
 // the call fails with ERROR_INSUFFICIENT_BUFFER; no byte past destBytes.
-int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR source, int sourceChars, LPSTR dest,
-                        int destBytes, LPCSTR defaultChar, LPBOOL usedDefaultChar) {
+int ConvertToMultiByte(UINT codePage, DWORD flags, LPCWSTR source, int sourceChars, LPSTR dest, int destBytes,
+                       LPCSTR defaultChar, LPBOOL usedDefaultChar) {
   return Guarded(0, [&]() -> int {
     if (codePage != CP_UTF8 || defaultChar != nullptr || usedDefaultChar != nullptr)
       return Fail(ERROR_INVALID_PARAMETER, 0);
@@ -123,3 +124,5 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR source, int sourceCh
     return CountAsInt(written);
   });
 }
+
+}  // namespace winhttp_linux

@@ -46,15 +46,21 @@ BOOL Outcome(DWORD result) { return result == ERROR_SUCCESS ? TRUE : Fail(result
 // Copies text (as wide units) the way text queries hand it out: a null or
 // small buffer fails with ERROR_INSUFFICIENT_BUFFER and the bytes needed,
 // terminator included; success reports the bytes written without it.
+// Each byte becomes one unit, so the size is known without converting.
 BOOL DeliverText(const std::string& bytes, LPVOID buffer, LPDWORD length) {
-  std::u16string text = FromSingleByte(bytes);
-  std::size_t needed = (text.size() + 1) * sizeof(char16_t);
+  std::size_t needed = (bytes.size() + 1) * sizeof(char16_t);
   if (needed > std::numeric_limits<DWORD>::max()) return Fail(ERROR_NOT_ENOUGH_MEMORY, FALSE);
   if (buffer == nullptr || *length < needed) {
     *length = static_cast<DWORD>(needed);
     return Fail(ERROR_INSUFFICIENT_BUFFER, FALSE);
   }
-  std::memcpy(buffer, text.c_str(), needed);
+  // Widened straight into the caller's buffer: a large head is not held
+  // as text once more on the way.
+  auto* out = static_cast<unsigned char*>(buffer);
+  for (std::size_t i = 0; i <= bytes.size(); ++i) {
+    const char16_t unit = i < bytes.size() ? static_cast<unsigned char>(bytes[i]) : u'\0';
+    std::memcpy(out + i * sizeof unit, &unit, sizeof unit);
+  }
   *length = static_cast<DWORD>(needed - sizeof(char16_t));
   return TRUE;
 }
@@ -84,6 +90,9 @@ BOOL QueryHead(const ResponseHead& head, DWORD infoLevel, LPVOID buffer, LPDWORD
       if (!head.hasContentLength) return Fail(ERROR_WINHTTP_HEADER_NOT_FOUND, FALSE);
       return asNumber ? DeliverNumber(head.contentLength, buffer, length)
                       : DeliverText(std::to_string(head.contentLength), buffer, length);
+    case WINHTTP_QUERY_TRANSFER_ENCODING:
+      if (head.transferEncoding.empty() || asNumber) return Fail(ERROR_WINHTTP_HEADER_NOT_FOUND, FALSE);
+      return DeliverText(head.transferEncoding, buffer, length);
     default:
       return Fail(ERROR_WINHTTP_HEADER_NOT_FOUND, FALSE);
   }

@@ -88,6 +88,7 @@ bool TakeField(std::string_view line, ResponseHead& head) {
   std::string_view value = Trim(line.substr(colon + 1));
   if (EqualsIgnoringCase(name, "content-length")) return MergeContentLength(value, head);
   if (EqualsIgnoringCase(name, "transfer-encoding")) {
+    head.transferEncoding = value;
     std::string codings = Lower(value);
     std::size_t last = codings.rfind(',');
     head.chunked = Trim(std::string_view(codings).substr(last == std::string::npos ? 0 : last + 1)) == "chunked";

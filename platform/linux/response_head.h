@@ -21,6 +21,7 @@ struct ResponseHead {
   std::string rawHeaders;  // status line and header lines, each ending CR LF, then CR LF
   bool hasContentLength = false;
   std::uint64_t contentLength = 0;
+  std::string transferEncoding;  // as the header gave it; empty without one
   bool chunked = false;
 };
 

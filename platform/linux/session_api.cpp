@@ -75,6 +75,9 @@ BOOL SetRequestOption(Request& request, DWORD option, LPVOID buffer, DWORD lengt
     case WINHTTP_OPTION_PROXY_PASSWORD:
       request.proxyPassword = StringOption(buffer, length);
       return TRUE;
+    case WINHTTP_OPTION_DISABLE_FEATURE:
+      // This layer never follows a redirect, so switching that off holds already.
+      return length < sizeof(DWORD) ? Fail(ERROR_INSUFFICIENT_BUFFER, FALSE) : TRUE;
     default:
       return Fail(ERROR_WINHTTP_INVALID_OPTION, FALSE);
   }
@@ -83,7 +86,8 @@ BOOL SetRequestOption(Request& request, DWORD option, LPVOID buffer, DWORD lengt
 bool IsKnownOption(DWORD option) {
   return option == WINHTTP_OPTION_PROXY || option == WINHTTP_OPTION_SECURITY_FLAGS ||
          option == WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT ||
-         option == WINHTTP_OPTION_PROXY_USERNAME || option == WINHTTP_OPTION_PROXY_PASSWORD;
+         option == WINHTTP_OPTION_PROXY_USERNAME || option == WINHTTP_OPTION_PROXY_PASSWORD ||
+         option == WINHTTP_OPTION_DISABLE_FEATURE;
 }
 
 }  // namespace

@@ -70,6 +70,8 @@ struct Response {
   // query reports this many bytes, and a query with a buffer fills as much
   // of it as the text covers, with no terminator when the text is longer.
   DWORD reportedHeaderBytes = 0;
+  // A platform that reports the body's bytes as available but reads none.
+  bool readsNothing = false;
 };
 
 // A response with a status line, a Content-Length line for `body`, then

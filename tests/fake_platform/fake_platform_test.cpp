@@ -1,5 +1,6 @@
-// The fake must behave like the platform where tests lean on it: code page
-// conversions, URL cracking and header coalescing.
+// The fake must behave like the platform where tests lean on it: URL
+// cracking, the header rules it takes from the Linux stand-in (its code
+// pages come from there too), and its journal of what went on the wire.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -7,55 +8,6 @@
 #include "fake_platform.h"
 
 namespace {
-
-struct DecodeCase {
-  UINT codePage;
-  DWORD flags;
-  std::string bytes;
-  std::u16string text;  // empty: the conversion fails
-};
-
-class MultiByteTest : public ::testing::TestWithParam<DecodeCase> {};
-
-TEST_P(MultiByteTest, ConvertsLikeKernel32) {
-  fake::Reset();
-  const DecodeCase& c = GetParam();
-  int needed = MultiByteToWideChar(c.codePage, c.flags, c.bytes.data(), static_cast<int>(c.bytes.size()), nullptr, 0);
-  ASSERT_EQ(needed, static_cast<int>(c.text.size()));
-  if (needed == 0) return;
-  std::u16string out(static_cast<std::size_t>(needed), u'\0');
-  if (needed > 1) {
-    EXPECT_EQ(MultiByteToWideChar(c.codePage, c.flags, c.bytes.data(), static_cast<int>(c.bytes.size()), out.data(),
-                                  needed - 1),
-              0)
-        << "a destination one unit short must fail";
-  }
-  ASSERT_EQ(MultiByteToWideChar(c.codePage, c.flags, c.bytes.data(), static_cast<int>(c.bytes.size()), out.data(), needed),
-            needed);
-  EXPECT_EQ(out, c.text);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    CodePages, MultiByteTest,
-    ::testing::Values(DecodeCase{CP_UTF8, 0, "\xC3\xA9", u"\u00e9"}, DecodeCase{CP_UTF8, 0, "\xF0\x9F\x98\x80", u"\U0001F600"},
-                      DecodeCase{CP_UTF8, 0, "a\xC3", u"a\ufffd"}, DecodeCase{CP_UTF8, 0, "\xC0\x80", u"\ufffd\ufffd"},
-                      DecodeCase{CP_UTF8, 0, "\xED\xA0\x80", u"\ufffd\ufffd\ufffd"},
-                      DecodeCase{CP_UTF8, 8, "a\xFF", u""}, DecodeCase{CP_UTF8, MB_PRECOMPOSED, "a", u""},
-                      DecodeCase{CP_ACP, MB_PRECOMPOSED, "\xC3\xA9\x80\x81", u"\u00c3\u00a9\u20ac\u0081"},
-                      DecodeCase{CP_ACP, 0, std::string("a\0b", 3), std::u16string(u"a\0b", 3)},
-                      DecodeCase{437, 0, "a", u""}));
-
-TEST(WideCharToMultiByteTest, EncodesUtf8AndSizesTheDestination) {
-  fake::Reset();
-  const char16_t text[] = u"\u00e9\U0001F600\xD800";
-  int needed = WideCharToMultiByte(CP_UTF8, 0, text, 4, nullptr, 0, nullptr, nullptr);
-  ASSERT_EQ(needed, 2 + 4 + 3);
-  std::string out(static_cast<std::size_t>(needed), '\0');
-  ASSERT_EQ(WideCharToMultiByte(CP_UTF8, 0, text, 4, out.data(), needed, nullptr, nullptr), needed);
-  EXPECT_EQ(out, "\xC3\xA9\xF0\x9F\x98\x80\xEF\xBF\xBD");
-  EXPECT_EQ(WideCharToMultiByte(CP_UTF8, 0, text, 4, out.data(), needed - 1, nullptr, nullptr), 0);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
-}
 
 struct CrackCase {
   const char16_t* url;
@@ -97,25 +49,55 @@ INSTANTIATE_TEST_SUITE_P(
                       CrackCase{u"ftp://h.test/", false, 0, u"", 0, u""}, CrackCase{u"http://:80/", false, 0, u"", 0, u""},
                       CrackCase{u"http://h.test:99999/", false, 0, u"", 0, u""}));
 
-TEST(FakeHeadersTest, CoalescingFlagsMergeLinesOnTheWire) {
+constexpr DWORD kHeaderAlreadyExists = 12155;  // ERROR_WINHTTP_HEADER_ALREADY_EXISTS
+
+// "Content-Length: 7" is added first; then `second` with `modifiers`.
+struct HeaderCase {
+  const char* name;
+  std::u16string second;
+  DWORD modifiers;
+  BOOL added;
+  DWORD error;            // when not added
+  std::u16string onWire;  // the header block WinHttpSendRequest journals
+};
+
+void PrintTo(const HeaderCase& c, std::ostream* out) { *out << c.name; }
+
+class FakeHeadersTest : public ::testing::TestWithParam<HeaderCase> {};
+
+TEST_P(FakeHeadersTest, ModifiersMergeLinesAsTheStandInDoes) {
   fake::Reset();
+  const HeaderCase& c = GetParam();
   HINTERNET session = WinHttpOpen(u"t", 0, nullptr, nullptr, 0);
   HINTERNET connection = WinHttpConnect(session, u"h.test", 80, 0);
   HINTERNET request = WinHttpOpenRequest(connection, u"POST", u"/", nullptr, nullptr, nullptr, 0);
-  const std::u16string line = u"Content-Length: 7\r\n";
-  ASSERT_TRUE(WinHttpAddRequestHeaders(request, line.c_str(), static_cast<DWORD>(line.size()),
+  const std::u16string first = u"Content-Length: 7\r\n";
+  ASSERT_TRUE(WinHttpAddRequestHeaders(request, first.c_str(), static_cast<DWORD>(first.size()),
                                        WINHTTP_ADDREQ_FLAG_COALESCE_WITH_SEMICOLON));
-  ASSERT_TRUE(WinHttpAddRequestHeaders(request, line.c_str(), static_cast<DWORD>(-1),
-                                       WINHTTP_ADDREQ_FLAG_COALESCE_WITH_SEMICOLON));
-  EXPECT_FALSE(WinHttpAddRequestHeaders(request, line.c_str(), static_cast<DWORD>(line.size()),
-                                        WINHTTP_ADDREQ_FLAG_ADD_IF_NEW));
+  ASSERT_EQ(WinHttpAddRequestHeaders(request, c.second.c_str(), static_cast<DWORD>(-1), c.modifiers), c.added);
+  if (!c.added) {
+    EXPECT_EQ(GetLastError(), c.error);
+  }
   WinHttpSendRequest(request, nullptr, 0, nullptr, 0, 0, 0);
-  EXPECT_EQ(fake::CallsOf(fake::Call::SendRequest)[0].text, u"Content-Length: 7; 7\r\n");
+  EXPECT_EQ(fake::CallsOf(fake::Call::SendRequest).at(0).text, c.onWire);
   EXPECT_FALSE(WinHttpReadData(request, nullptr, 0, nullptr)) << "no reading before a response";
   for (HINTERNET handle : {request, connection, session}) WinHttpCloseHandle(handle);
   EXPECT_EQ(fake::OpenHandleCount(), 0u);
   EXPECT_FALSE(WinHttpCloseHandle(request));
   EXPECT_EQ(fake::BadCloseCount(), 1u);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Modifiers, FakeHeadersTest,
+    ::testing::Values(
+        HeaderCase{"SemicolonCoalesces", u"content-length: 8", WINHTTP_ADDREQ_FLAG_COALESCE_WITH_SEMICOLON, TRUE, 0,
+                   u"Content-Length: 7; 8\r\n"},
+        HeaderCase{"AddIfNewRefusesAPresentName", u"Content-Length: 8", WINHTTP_ADDREQ_FLAG_ADD_IF_NEW, FALSE,
+                   kHeaderAlreadyExists, u"Content-Length: 7\r\n"},
+        HeaderCase{"ReplaceOfAnAbsentNameIsRefused", u"X-Absent: 1", WINHTTP_ADDREQ_FLAG_REPLACE, FALSE,
+                   ERROR_WINHTTP_HEADER_NOT_FOUND, u"Content-Length: 7\r\n"},
+        HeaderCase{"ReplaceTakesThePresentName", u"content-length: 8", WINHTTP_ADDREQ_FLAG_REPLACE, TRUE, 0,
+                   u"Content-Length: 8\r\n"}),
+    [](const auto& named) { return std::string(named.param.name); });
 
 }  // namespace

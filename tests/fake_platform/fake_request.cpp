@@ -10,8 +10,6 @@ using namespace fake::detail;
 
 namespace {
 
-constexpr DWORD kHeaderAlreadyExists = 12155;  // ERROR_WINHTTP_HEADER_ALREADY_EXISTS
-
 char16_t Lower(char16_t c) { return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c; }
 
 bool SameName(const std::u16string& a, const std::u16string& b) {
@@ -25,53 +23,10 @@ std::u16string Trimmed(const std::u16string& text) {
   return text.substr(first, text.find_last_not_of(u" \t") - first + 1);
 }
 
-// Applies one "Name: value" line the way the modifiers tell WinHTTP to.
-DWORD ApplyHeaderLine(RequestState& request, const std::u16string& line, DWORD modifiers) {
-  std::size_t colon = line.find(u':');
-  if (colon == std::u16string::npos || colon == 0) return ERROR_WINHTTP_INVALID_HEADER;
-  std::u16string name = line.substr(0, colon);
-  std::u16string value = Trimmed(line.substr(colon + 1));
-  auto existing = std::find_if(request.headers.begin(), request.headers.end(),
-                               [&](const auto& header) { return SameName(header.first, name); });
-  bool present = existing != request.headers.end();
-  if ((modifiers & WINHTTP_ADDREQ_FLAG_ADD_IF_NEW) != 0 && present) return kHeaderAlreadyExists;
-  if ((modifiers & WINHTTP_ADDREQ_FLAG_REPLACE) != 0 && present) {
-    if (value.empty()) {
-      request.headers.erase(existing);
-    } else {
-      existing->second = value;
-    }
-    return 0;
-  }
-  if ((modifiers & (WINHTTP_ADDREQ_FLAG_COALESCE_WITH_COMMA | WINHTTP_ADDREQ_FLAG_COALESCE_WITH_SEMICOLON)) != 0 &&
-      present) {
-    bool comma = (modifiers & WINHTTP_ADDREQ_FLAG_COALESCE_WITH_COMMA) != 0;
-    existing->second += comma ? u", " : u"; ";
-    existing->second += value;
-    return 0;
-  }
-  request.headers.emplace_back(name, value);
-  return 0;
-}
-
-DWORD AddHeaderBlock(RequestState& request, const std::u16string& block, DWORD modifiers) {
-  std::size_t at = 0;
-  while (at < block.size()) {
-    std::size_t end = block.find(u"\r\n", at);
-    if (end == std::u16string::npos) end = block.size();
-    if (end > at) {
-      DWORD error = ApplyHeaderLine(request, block.substr(at, end - at), modifiers);
-      if (error != 0) return error;
-    }
-    at = end + 2;
-  }
-  return 0;
-}
-
 std::u16string WireHeaders(const RequestState& request) {
-  std::u16string wire;
-  for (const auto& header : request.headers) wire += header.first + u": " + header.second + u"\r\n";
-  return wire;
+  std::string wire;
+  for (const auto& header : request.headers.Lines()) wire += header.first + ": " + header.second + "\r\n";
+  return Widen(wire);
 }
 
 // The value of header `name` in a raw header block, if present.
@@ -118,6 +73,9 @@ DWORD LookUpHeader(const RequestState& request, DWORD level, std::u16string& tex
     case WINHTTP_QUERY_CONTENT_LENGTH:
       return RawHeaderValue(request.response.rawHeaders, u"Content-Length", text) ? 0
                                                                                    : ERROR_WINHTTP_HEADER_NOT_FOUND;
+    case WINHTTP_QUERY_TRANSFER_ENCODING:
+      return RawHeaderValue(request.response.rawHeaders, u"Transfer-Encoding", text) ? 0
+                                                                                      : ERROR_WINHTTP_HEADER_NOT_FOUND;
     default:
       return ERROR_WINHTTP_HEADER_NOT_FOUND;
   }
@@ -270,7 +228,7 @@ BOOL WinHttpAddRequestHeaders(HINTERNET request, LPCWSTR headers, DWORD headersL
     record.error = ERROR_INVALID_HANDLE;
   }
   if (record.succeeded) {
-    record.error = AddHeaderBlock(info->request, record.text, modifiers);
+    record.error = info->request.headers.Add(record.text, modifiers);
     record.succeeded = record.error == 0;
   }
   return Finish(state, std::move(record));
@@ -416,7 +374,9 @@ BOOL WinHttpReadData(HINTERNET request, LPVOID buffer, DWORD bytesToRead, LPDWOR
     record.succeeded = record.error == 0;
   }
   if (record.succeeded) {
-    std::size_t count = std::min<std::size_t>(bytesToRead, BytesLeftInPiece(*requestState));
+    std::size_t count = requestState->response.readsNothing
+                            ? 0
+                            : std::min<std::size_t>(bytesToRead, BytesLeftInPiece(*requestState));
     if (count != 0) {
       std::memcpy(buffer, requestState->response.bodyChunks[requestState->chunk].data() + requestState->offset, count);
     }

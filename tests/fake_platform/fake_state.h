@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "fake_platform.h"
+#include "platform/linux/request_headers.h"
 
 namespace fake::detail {
 
@@ -17,7 +18,7 @@ enum class HandleKind { Session, Connection, Request };
 enum class RequestPhase { Opened, Sent, Received };
 
 struct RequestState {
-  std::vector<std::pair<std::u16string, std::u16string>> headers;
+  winhttp_linux::RequestHeaders headers;  // merged by the Linux stand-in's rules
   RequestPhase phase = RequestPhase::Opened;
   Response response;
   std::size_t chunk = 0;   // current body piece

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "counting_allocator.h"
+#include "allocation_hook.h"
 #include "falloway.h"
 #include "kestrane.h"
 #include "loopback_server.h"
@@ -24,6 +24,7 @@
 
 namespace {
 
+using testalloc::AllocationHook;
 using testsupport::HttpResponse;
 using testsupport::ScriptedServer;
 using testsupport::Step;
@@ -143,14 +144,14 @@ std::size_t OpenDescriptors() {
 // One call with allocation `failAt` failing (0: none); false when an
 // exception came out of the export.
 bool RunOnce(const TortureCase& c, std::size_t failAt, Outcome& outcome) {
-  hardening::alloc::Arm(failAt);
+  AllocationHook::FailOnly(failAt);
   bool escaped = false;
   try {
     outcome = c.run();
   } catch (...) {
     escaped = true;
   }
-  hardening::alloc::Disarm();
+  AllocationHook::Open();
   return !escaped;
 }
 
@@ -164,8 +165,8 @@ TEST_P(AllocationTorture, EveryAllocationOfOneCallMayFail) {
   ASSERT_TRUE(RunOnce(c, 0, outcome));  // also warms up what the process sets up once
   ASSERT_TRUE(RunOnce(c, 0, outcome));
   ASSERT_EQ(outcome, Outcome::Normal);
-  const std::size_t allocations = hardening::alloc::Counted();
-  const std::size_t sites = hardening::alloc::DistinctSites();
+  const std::size_t allocations = AllocationHook::Count();
+  const std::size_t sites = AllocationHook::DistinctSites();
   server.WaitForHandled(server.ConnectionCount(), 2000);
   const std::size_t descriptors = OpenDescriptors();
 
@@ -174,7 +175,7 @@ TEST_P(AllocationTorture, EveryAllocationOfOneCallMayFail) {
   for (; failAt <= kMostAllocations; ++failAt) {
     SCOPED_TRACE("allocation " + std::to_string(failAt) + " failing");
     ASSERT_TRUE(RunOnce(c, failAt, outcome)) << "an exception escaped the export";
-    if (!hardening::alloc::Fired()) break;  // got through without reaching it
+    if (!AllocationHook::Fired()) break;  // got through without reaching it
     EXPECT_NE(outcome, Outcome::Inconsistent);
     failures += outcome == Outcome::Failure;
     // The server's side of the connections lives in this process too.

@@ -21,8 +21,8 @@ constexpr int kRoundsPerThread = 12;
 
 TEST(Concurrency, SixteenThreadsInBothLibrariesGetTheirOwnAnswers) {
   const ExportLibraries& libraries = ExportLibraries::Get();
-  hardening::FirstFieldEchoServer signal(hardening::SignalServerPort());
-  hardening::FirstFieldEchoServer account(hardening::AccountServicePort());
+  testsupport::AnsweringServer signal(hardening::EchoFirstField, hardening::SignalServerPort());
+  testsupport::AnsweringServer account(hardening::EchoFirstField, hardening::AccountServicePort());
   std::atomic<int> wrong{0};
   std::atomic<int> ready{0};
   std::vector<std::thread> threads;

@@ -1,5 +1,6 @@
 // One call of each of the nine exports, every one carrying `tag` in its
-// first form field, against a FirstFieldEchoServer on both service ports.
+// first form field, against servers answering with hardening::EchoFirstField on both
+// service ports.
 #pragma once
 
 #include <vector>

@@ -17,7 +17,7 @@ namespace {
 
 // Servers answer on threads of this process: their side of the last
 // connections must be closed before descriptors are counted.
-void Settle(const hardening::FirstFieldEchoServer& signal, const hardening::FirstFieldEchoServer& account,
+void Settle(const testsupport::AnsweringServer& signal, const testsupport::AnsweringServer& account,
             long rounds) {
   const auto done = static_cast<std::size_t>(rounds);
   signal.WaitUntilServed(done * (hardening::kCallsPerRound - 1), 2000);
@@ -43,8 +43,8 @@ int main(int argc, char** argv) {
   const long rounds = (calls + hardening::kCallsPerRound - 1) / hardening::kCallsPerRound;
 
   const hardening::ExportLibraries& libraries = hardening::ExportLibraries::Get();
-  hardening::FirstFieldEchoServer signal(hardening::SignalServerPort());
-  hardening::FirstFieldEchoServer account(hardening::AccountServicePort());
+  testsupport::AnsweringServer signal(hardening::EchoFirstField, hardening::SignalServerPort());
+  testsupport::AnsweringServer account(hardening::EchoFirstField, hardening::AccountServicePort());
   std::vector<char> reply(KESTRANE_REPLY_BUFFER_BYTES);
 
   // Warm-up: what is set up once per process (name service, locale) and

@@ -26,6 +26,12 @@ struct MatchCase {
 
 WideString Units(const char16_t* text) { return WideString(text, text + std::char_traits<char16_t>::length(text)); }
 
+void PrintTo(const MatchCase& c, std::ostream* out) {
+  *out << pattern_test::Quoted(c.pattern) << " over " << pattern_test::Quoted(c.text);
+  if (c.found) *out << ": match " << c.start << ".." << c.end << ", group " << c.groupStart << ".." << c.groupEnd;
+  else *out << ": no match";
+}
+
 class MatchTable : public ::testing::TestWithParam<MatchCase> {};
 
 TEST_P(MatchTable, FindsTheFirstMatchInTrialOrder) {
@@ -97,7 +103,8 @@ INSTANTIATE_TEST_SUITE_P(
         // the positions it recorded there.
         MatchCase{u"(!{a})?.", u"a", true, 0, 1, 0, 1},
         // Greedy loops over something that can succeed in place stop.
-        MatchCase{u"(!a)*b", u"b", true, 0, 1, U, U}, MatchCase{u"{(a?)?}b", u"b", true, 0, 1, 0, 0}));
+        MatchCase{u"(!a)*b", u"b", true, 0, 1, U, U}, MatchCase{u"{(a?)?}b", u"b", true, 0, 1, 0, 0}),
+    pattern_test::ByPattern());
 
 TEST(Match, ReportsTheEndOfTheTextAfterAnUnanchoredFailure) {
   PatternProgram program;
@@ -147,6 +154,8 @@ struct BadProgramCase {
   std::vector<std::pair<Opcode, std::uint64_t>> code;
   std::int32_t groups, slots;
 };
+
+void PrintTo(const BadProgramCase& c, std::ostream* out) { *out << c.name; }
 
 class BadProgram : public ::testing::TestWithParam<BadProgramCase> {};
 

@@ -16,6 +16,12 @@ struct SearchCase {
   std::vector<const char*> captures;
 };
 
+void PrintTo(const SearchCase& c, std::ostream* out) {
+  *out << pattern_test::Quoted(c.pattern) << " over " << pattern_test::Quoted(c.text) << ": "
+       << (c.result ? "true," : "false,");
+  for (const char* capture : c.captures) *out << " " << pattern_test::Quoted(capture);
+}
+
 class SearchTable : public ::testing::TestWithParam<SearchCase> {};
 
 TEST_P(SearchTable, CollectsEachCaptureOnceInOrder) {
@@ -57,7 +63,8 @@ INSTANTIATE_TEST_SUITE_P(
         SearchCase{"{q}", "no such thing", true, {}},
         // Nothing to search, or a pattern that does not compile.
         SearchCase{"", "abc", false, {}}, SearchCase{"{a}", "", false, {}}, SearchCase{"{abc", "abc", false, {}},
-        SearchCase{"(a*)*", "aaa", false, {}}));
+        SearchCase{"(a*)*", "aaa", false, {}}),
+    pattern_test::ByPattern());
 
 TEST(Search, APatternWithoutACaptureGroupRaisesFailAfterItsFirstMatch) {
   std::vector<WideString> results;

@@ -1,39 +1,50 @@
 // Helpers shared by the pattern engine's tests.
 #pragma once
 
-#include <cstdint>
-#include <string>
-#include <utility>
-#include <vector>
+#include <gtest/gtest.h>
 
-#include "pattern/pattern_program.h"
+#include <cctype>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "platform/seam.h"
 
 namespace pattern_test {
 
-using Listing = std::vector<std::pair<pattern::Opcode, std::uint64_t>>;
-
 inline WideString W(const std::string& ascii) { return WideString(ascii.begin(), ascii.end()); }
 
-inline Listing ListingOf(const pattern::PatternProgram& program) {
-  Listing listing;
-  for (std::size_t i = 0; i < program.instructions.size(); ++i) {
-    const pattern::PatternInstruction& instruction = program.instructions.At(i);
-    listing.emplace_back(static_cast<pattern::Opcode>(instruction.opcode), instruction.operand);
+// `text` with quotes, and with control and other units escaped, so that a
+// printed case stays on one line.
+template <typename Unit>
+std::string Quoted(const Unit* text) {
+  std::string out = "\"";
+  for (; *text != 0; ++text) {
+    const auto unit = static_cast<std::uint32_t>(*text);
+    if (unit >= 0x20 && unit < 0x7F && unit != '"' && unit != '\\') {
+      out.push_back(static_cast<char>(unit));
+    } else {
+      char escaped[16];
+      std::snprintf(escaped, sizeof escaped, "\\x{%x}", static_cast<unsigned>(unit));
+      out += escaped;
+    }
   }
-  return listing;
+  return out + "\"";
 }
 
-// One Char per unit of `literal`.
-inline Listing Chars(const std::string& literal) {
-  Listing listing;
-  for (const char unit : literal) listing.emplace_back(pattern::Opcode::Char, static_cast<unsigned char>(unit));
-  return listing;
-}
-
-inline Listing operator+(Listing left, const Listing& right) {
-  left.insert(left.end(), right.begin(), right.end());
-  return left;
-}
+// Names a table's rows by their place and the letters and digits of their
+// pattern, so that the row of a failure can be told at a glance.
+struct ByPattern {
+  template <typename Case>
+  std::string operator()(const ::testing::TestParamInfo<Case>& info) const {
+    std::string name = std::to_string(info.index) + "_";
+    for (auto* unit = info.param.pattern; *unit != 0 && name.size() < 24; ++unit) {
+      const auto c = static_cast<std::uint32_t>(*unit);
+      if (c < 0x80 && std::isalnum(static_cast<int>(c))) name.push_back(static_cast<char>(c));
+    }
+    return name;
+  }
+};
 
 // Fails the allocations from the `failAt`-th on (counting from 1) while armed.
 class AllocationFailer {

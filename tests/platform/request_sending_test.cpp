@@ -235,16 +235,30 @@ TEST(HeaderQueries, HandOutTextAndNumbersAsTheClientAsksForThem) {
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
 }
 
-TEST(HeaderQueries, MissingContentLengthIsNotFound) {
-  ScriptedServer server({Step::Respond("HTTP/1.1 200 OK\r\n\r\nbody")});
-  RequestOptions options;
-  options.port = server.Port();
-  OpenedRequest request(options);
-  ASSERT_EQ(request.Exchange(u"", ""), 0u);
-  DWORD length = 0, lengthSize = sizeof length;
-  EXPECT_FALSE(WinHttpQueryHeaders(request.Handle(), WINHTTP_QUERY_CONTENT_LENGTH | WINHTTP_QUERY_FLAG_NUMBER,
-                                   nullptr, &length, &lengthSize, nullptr));
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_WINHTTP_HEADER_NOT_FOUND));
+// The framing headers as the server sent them, whatever framing wins.
+TEST(HeaderQueries, FramingHeadersAreHandedOutAsSent) {
+  const std::string notFound = "<error " + std::to_string(ERROR_WINHTTP_HEADER_NOT_FOUND) + ">";
+  struct Case {
+    std::string response;
+    DWORD level;
+    std::string text;
+  } cases[] = {
+      {"HTTP/1.1 200 OK\r\n\r\nbody", WINHTTP_QUERY_CONTENT_LENGTH, notFound},
+      {"HTTP/1.1 200 OK\r\n\r\nbody", WINHTTP_QUERY_TRANSFER_ENCODING, notFound},
+      {"HTTP/1.1 200 OK\r\nTransfer-Encoding:  gzip, Chunked \r\nContent-Length: 9\r\n\r\n0\r\n\r\n",
+       WINHTTP_QUERY_TRANSFER_ENCODING, "gzip, Chunked"},
+      {"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nContent-Length: 9\r\n\r\n0\r\n\r\n",
+       WINHTTP_QUERY_CONTENT_LENGTH, "9"},
+      {"HTTP/1.1 204 No Content\r\nContent-Length: 5\r\n\r\n", WINHTTP_QUERY_CONTENT_LENGTH, "5"},
+  };
+  for (const Case& c : cases) {
+    ScriptedServer server({Step::Respond(c.response)});
+    RequestOptions options;
+    options.port = server.Port();
+    OpenedRequest request(options);
+    ASSERT_EQ(request.Exchange(u"", ""), 0u) << c.response;
+    EXPECT_EQ(QueryText(request.Handle(), c.level), c.text) << c.response;
+  }
 }
 
 TEST(Handles, WrongOrStaleHandlesAreRefused) {
@@ -267,6 +281,10 @@ TEST(Handles, WrongOrStaleHandlesAreRefused) {
       {"option on session", !WinHttpSetOption(session, WINHTTP_OPTION_SECURITY_FLAGS, &notAHandle, 4),
        ERROR_WINHTTP_INCORRECT_HANDLE_TYPE},
       {"unknown option", !WinHttpSetOption(request, 12345, &notAHandle, 4), ERROR_WINHTTP_INVALID_OPTION},
+      {"redirect switch on session", !WinHttpSetOption(session, WINHTTP_OPTION_DISABLE_FEATURE, &notAHandle, 4),
+       ERROR_WINHTTP_INCORRECT_HANDLE_TYPE},
+      {"redirect switch too short", !WinHttpSetOption(request, WINHTTP_OPTION_DISABLE_FEATURE, &notAHandle, 2),
+       ERROR_INSUFFICIENT_BUFFER},
       {"negative time-out", !WinHttpSetTimeouts(session, 0, -2, 0, 0), ERROR_INVALID_PARAMETER},
   };
   for (const Case& c : cases) {

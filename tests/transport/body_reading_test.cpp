@@ -12,9 +12,14 @@ using transport::kMaxBodyBytes;
 using transporttest::FakePlatformTest;
 using transporttest::kHttpUrl;
 
-fake::Response InPieces(const std::string& body, const std::vector<std::size_t>& pieces) {
-  fake::Response response = fake::HttpReply(200, "");
-  response.rawHeaders = "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n";
+const std::string kChunkedHead = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+
+// `head` empty: a 200 announcing the body's length.
+fake::Response InPieces(const std::string& body, const std::vector<std::size_t>& pieces, DWORD status = 200,
+                        const std::string& head = "") {
+  fake::Response response = fake::HttpReply(status, "");
+  response.rawHeaders =
+      head.empty() ? "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" : head;
   std::size_t at = 0;
   for (std::size_t piece : pieces) {
     response.bodyChunks.push_back(body.substr(at, piece));
@@ -34,17 +39,22 @@ struct BodyCase {
   const char* name;
   std::size_t bytes;
   std::vector<std::size_t> pieces;  // the rest comes as one last piece
+  DWORD status = 200;
+  std::string head = "";                 // raw head; empty: announces the body's length
+  std::size_t replyBytes = std::string::npos;  // leading body bytes that make the reply
 };
 
 class BodySizeTest : public FakePlatformTest, public ::testing::WithParamInterface<BodyCase> {};
 
 TEST_P(BodySizeTest, BodyIsReadAndDecodedWhole) {
-  std::string body = Filler(GetParam().bytes);
-  fake::QueueResponse(InPieces(body, GetParam().pieces));
+  const BodyCase& c = GetParam();
+  const std::string body = Filler(c.bytes);
+  const std::string reply = body.substr(0, c.replyBytes);
+  fake::QueueResponse(InPieces(body, c.pieces, c.status, c.head));
   HttpClient client(kHttpUrl);
-  ASSERT_TRUE(client.Send(WTEXT("POST")));
-  EXPECT_EQ(client.BodyLength(), body.size());
-  EXPECT_TRUE(client.GetResponseText() == transporttest::Wide(body)) << "decoded text differs from the body";
+  ASSERT_TRUE(client.Send(WTEXT("POST"))) << client.LastError();
+  EXPECT_EQ(client.BodyLength(), reply.size());
+  EXPECT_TRUE(client.GetResponseText() == transporttest::Wide(reply)) << "decoded text differs from the body";
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -53,7 +63,23 @@ INSTANTIATE_TEST_SUITE_P(
                       BodyCase{"OneOverFirstCapacity", 10241, {}}, BodyCase{"FirstCapacityInPieces", 10241, {10239, 1}},
                       BodyCase{"PieceOverTwiceTheCapacity", 70000, {100}},
                       BodyCase{"ManySmallPieces", 50000, std::vector<std::size_t>(49, 1000)},
-                      BodyCase{"ExactlyTheCap", kMaxBodyBytes, {1 << 20}}),
+                      BodyCase{"ExactlyTheCap", kMaxBodyBytes, {1 << 20}},
+                      BodyCase{"ExactlyTheCapInOnePiece", kMaxBodyBytes, {}},
+                      BodyCase{"ExactlyTheCapChunked", kMaxBodyBytes, {1 << 20}, 200, kChunkedHead},
+                      // Bytes a platform hands out past the announced length are not the body.
+                      BodyCase{"BytesPastTheContentLength", 4, {}, 200, "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\n", 2},
+                      BodyCase{"AnnouncedLengthInAnotherPiece", 3000, {1000}, 200,
+                               "HTTP/1.1 200 OK\r\nContent-Length: 1500\r\n\r\n", 1500},
+                      // Chunks decide the length, as HTTP/1.1 says; Content-Length is ignored.
+                      BodyCase{"ChunkedShorterThanItsContentLength", 3000, {1000}, 200,
+                               "HTTP/1.1 200 OK\r\nContent-Length: 5000\r\nTransfer-Encoding: chunked\r\n\r\n"},
+                      BodyCase{"ChunkedLongerThanItsContentLength", 3000, {1000}, 200,
+                               "HTTP/1.1 200 OK\r\ntransfer-encoding: chunked\r\nContent-Length: 10\r\n\r\n"},
+                      // These statuses have no body, whatever length they announce.
+                      BodyCase{"NoContentAnnouncingALength", 0, {}, 204,
+                               "HTTP/1.1 204 No Content\r\nContent-Length: 5\r\n\r\n"},
+                      BodyCase{"NotModifiedAnnouncingALength", 0, {}, 304,
+                               "HTTP/1.1 304 Not Modified\r\nContent-Length: 5\r\n\r\n"}),
     [](const auto& testCase) { return std::string(testCase.param.name); });
 
 struct CutShortCase {
@@ -64,6 +90,7 @@ struct CutShortCase {
   std::size_t bodyBytes;
   std::size_t pieceBytes;
   std::uint32_t lastError;
+  bool readsNothing = false;
 };
 
 class CutShortTest : public FakePlatformTest, public ::testing::WithParamInterface<CutShortCase> {};
@@ -74,6 +101,7 @@ TEST_P(CutShortTest, TruncatedBodyIsNeverReportedAsTheAnswer) {
   std::string body = Filler(cut.bodyBytes);
   fake::Response response = fake::HttpReply(200, body, "", cut.pieceBytes);
   if (!cut.rawHeaders.empty()) response.rawHeaders = cut.rawHeaders;
+  response.readsNothing = cut.readsNothing;
   fake::QueueResponse(response);
   HttpClient client(kHttpUrl);
   EXPECT_FALSE(client.Send(WTEXT("POST")));
@@ -88,8 +116,10 @@ INSTANTIATE_TEST_SUITE_P(
         CutShortCase{"ReadFails", fake::Call::ReadData, 2, "", 3000, 1000, 12030},
         CutShortCase{"ShortOfContentLength", fake::Call::Open, 0, "HTTP/1.1 200 OK\r\nContent-Length: 5000\r\n\r\n",
                      3000, 1000, 13},
-        CutShortCase{"OverTheCap", fake::Call::Open, 0, "", kMaxBodyBytes + 1, 1 << 22, 8},
-        CutShortCase{"OverTheCapInOnePiece", fake::Call::Open, 0, "", kMaxBodyBytes + 1, 0, 8}),
+        CutShortCase{"AnnouncedOverTheCap", fake::Call::Open, 0, "", kMaxBodyBytes + 1, 1 << 22, 8},
+        CutShortCase{"ChunkedOverTheCap", fake::Call::Open, 0, kChunkedHead, kMaxBodyBytes + 1, 1 << 22, 8},
+        CutShortCase{"ChunkedOverTheCapInOnePiece", fake::Call::Open, 0, kChunkedHead, kMaxBodyBytes + 1, 0, 8},
+        CutShortCase{"ReadWithoutProgress", fake::Call::Open, 0, "", 3000, 1000, 13, true}),
     [](const auto& testCase) { return std::string(testCase.param.name); });
 
 TEST_F(FakePlatformTest, BodyWithoutContentLengthIsTakenAsItCame) {
@@ -213,6 +243,7 @@ struct BodyAllocationCase {
   bool sent;
   std::size_t reads;
   std::size_t textUnits;  // decoded reply when sent
+  std::uint32_t lastError;
 };
 
 class BodyAllocationTest : public FakePlatformTest, public ::testing::WithParamInterface<BodyAllocationCase> {};
@@ -228,6 +259,7 @@ TEST_P(BodyAllocationTest, LostBlocksNeverYieldAPartialReply) {
   EXPECT_EQ(sent, GetParam().sent);
   EXPECT_EQ(fake::CountOf(fake::Call::ReadData), GetParam().reads);
   EXPECT_EQ(fake::CountOf(fake::Call::SendRequest), 1u) << "a lost block ends the exchange";
+  EXPECT_EQ(client.LastError(), GetParam().lastError);
   if (sent) {
     EXPECT_EQ(client.GetResponseText().size(), GetParam().textUnits);
   }
@@ -235,11 +267,11 @@ TEST_P(BodyAllocationTest, LostBlocksNeverYieldAPartialReply) {
 
 INSTANTIATE_TEST_SUITE_P(
     Blocks, BodyAllocationTest,
-    ::testing::Values(BodyAllocationCase{"StatusBuffer", 1, 100, true, 1, 100},
-                      BodyAllocationCase{"BodyBuffer", 2, 100, false, 0, 0},
-                      BodyAllocationCase{"Chunk", 3, 100, false, 0, 0},
-                      BodyAllocationCase{"Growth", 4, 30000, false, 1, 0},
-                      BodyAllocationCase{"DecodeBuffer", 4, 100, false, 1, 0}),
+    ::testing::Values(BodyAllocationCase{"StatusBuffer", 1, 100, true, 1, 100, 0},
+                      BodyAllocationCase{"BodyBuffer", 2, 100, false, 0, 0, 0},
+                      BodyAllocationCase{"Chunk", 3, 100, false, 0, 0, 8},
+                      BodyAllocationCase{"Growth", 4, 30000, false, 1, 0, 8},
+                      BodyAllocationCase{"DecodeBuffer", 4, 100, false, 1, 0, 0}),
     [](const auto& testCase) { return std::string(testCase.param.name); });
 
 TEST_F(FakePlatformTest, UndecodableBodyLeavesTheEarlierText) {

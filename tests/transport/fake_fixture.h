@@ -7,7 +7,6 @@
 
 #include <cstddef>
 #include <string>
-#include <vector>
 
 #include "allocation_gate.h"
 #include "fake_platform.h"
@@ -27,16 +26,6 @@ inline std::string Narrow(const WideString& text) {
 inline const WideString kHttpUrl = WTEXT("http://service.test/api/call");
 
 using fake::AllocationGate;
-
-// The options set from the client's settings or the proxy fallback: all but
-// the bound on the wait for the head, which every attempt sets.
-inline std::vector<fake::CallRecord> SettingOptions() {
-  std::vector<fake::CallRecord> options;
-  for (fake::CallRecord& option : fake::CallsOf(fake::Call::SetOption)) {
-    if (option.option != WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT) options.push_back(std::move(option));
-  }
-  return options;
-}
 
 class FakePlatformTest : public ::testing::Test {
  protected:

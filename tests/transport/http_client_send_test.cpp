@@ -1,4 +1,5 @@
 // The exchange steps of HttpClient::Send over the fake platform.
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -11,7 +12,6 @@ namespace {
 using transport::HttpClient;
 using transporttest::FakePlatformTest;
 using transporttest::kHttpUrl;
-using transporttest::SettingOptions;
 using transporttest::Wide;
 
 const WideString kFormHeaders = WTEXT("Content-Length: 7\r\nContent-Type: application/x-www-form-urlencoded\r\n");
@@ -20,6 +20,21 @@ constexpr DWORD kCannotConnect = ERROR_WINHTTP_CANNOT_CONNECT;
 void PrepareForm(HttpClient& client) {
   client.SetPostData("a=1&b=2", 7);
   client.SetExtraHeaders(kFormHeaders);
+}
+
+bool IsRedirectSwitch(const fake::CallRecord& option) { return option.option == WINHTTP_OPTION_DISABLE_FEATURE; }
+
+// The bound on the wait for the head, which every attempt sets.
+bool IsHeadBound(const fake::CallRecord& option) { return option.option == WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT; }
+
+// The options set besides the switch that turns redirects off and the
+// bound on the head.
+std::vector<fake::CallRecord> OtherOptions() {
+  std::vector<fake::CallRecord> options = fake::CallsOf(fake::Call::SetOption);
+  options.erase(std::remove_if(options.begin(), options.end(),
+                               [](const fake::CallRecord& option) { return IsRedirectSwitch(option) || IsHeadBound(option); }),
+                options.end());
+  return options;
 }
 
 struct VerbCase {
@@ -87,18 +102,21 @@ TEST_F(FakePlatformTest, SessionRequestAndTimeoutsCarryTheDefaults) {
   EXPECT_FALSE(send[0].nonDefaultArguments) << "the body never goes with the send";
 }
 
-TEST_F(FakePlatformTest, DefaultSettingsSetOnlyTheHeadBoundAndNoCookieOnHttp) {
+TEST_F(FakePlatformTest, DefaultSettingsSetOnlyTheRedirectSwitchAndHeadBoundAndNoCookieOnHttp) {
   HttpClient client(kHttpUrl);
   PrepareForm(client);
   ASSERT_TRUE(client.Send(WTEXT("POST")));
+  EXPECT_TRUE(OtherOptions().empty());
   // One receive time-out for the whole head: the deadline is far.
-  std::vector<fake::CallRecord> options = fake::CallsOf(fake::Call::SetOption);
-  ASSERT_EQ(options.size(), 1u);
-  EXPECT_EQ(options[0].option, static_cast<DWORD>(WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT));
-  EXPECT_EQ(options[0].handle, fake::CallsOf(fake::Call::OpenRequest)[0].opened);
-  ASSERT_EQ(options[0].bytes.size(), sizeof(DWORD));
+  std::vector<fake::CallRecord> bounds;
+  for (fake::CallRecord& option : fake::CallsOf(fake::Call::SetOption)) {
+    if (IsHeadBound(option)) bounds.push_back(std::move(option));
+  }
+  ASSERT_EQ(bounds.size(), 1u);
+  EXPECT_EQ(bounds[0].handle, fake::CallsOf(fake::Call::OpenRequest)[0].opened);
+  ASSERT_EQ(bounds[0].bytes.size(), sizeof(DWORD));
   DWORD headMs = 0;
-  std::memcpy(&headMs, options[0].bytes.data(), sizeof headMs);
+  std::memcpy(&headMs, bounds[0].bytes.data(), sizeof headMs);
   EXPECT_EQ(headMs, 30000u);
   EXPECT_EQ(fake::CountOf(fake::Call::SetTimeouts), 1u) << "a timely attempt keeps its time-outs";
   for (const fake::CallRecord& add : fake::CallsOf(fake::Call::AddRequestHeaders)) {
@@ -250,7 +268,7 @@ TEST_P(SchemeTest, CertificateErrorsAreIgnoredOnlyOnHttpsWithoutVerification) {
   ASSERT_TRUE(client.Send(WTEXT("GET")));
   EXPECT_EQ(fake::CallsOf(fake::Call::OpenRequest)[0].flags, GetParam().requestFlags);
   EXPECT_EQ(fake::CallsOf(fake::Call::Connect)[0].value, GetParam().port);
-  std::vector<fake::CallRecord> options = SettingOptions();
+  std::vector<fake::CallRecord> options = OtherOptions();
   ASSERT_EQ(options.size(), GetParam().securityOption ? 1u : 0u);
   if (GetParam().securityOption) {
     EXPECT_EQ(options[0].option, static_cast<DWORD>(WINHTTP_OPTION_SECURITY_FLAGS));
@@ -271,7 +289,7 @@ TEST_F(FakePlatformTest, OwnProxyOfAnyLengthIsSetWholeWithItsCredentials) {
   HttpClient client(kHttpUrl);
   client.SetProxy(proxy, WTEXT("user"), WTEXT("secret"));
   ASSERT_TRUE(client.Send(WTEXT("POST")));
-  std::vector<fake::CallRecord> options = SettingOptions();
+  std::vector<fake::CallRecord> options = OtherOptions();
   ASSERT_EQ(options.size(), 3u);
   EXPECT_EQ(options[0].option, static_cast<DWORD>(WINHTTP_OPTION_PROXY));
   EXPECT_EQ(options[0].accessType, static_cast<DWORD>(WINHTTP_ACCESS_TYPE_NAMED_PROXY));
@@ -286,13 +304,53 @@ TEST_F(FakePlatformTest, OwnProxyOfAnyLengthIsSetWholeWithItsCredentials) {
 }
 
 TEST_F(FakePlatformTest, ProxyPasswordWithoutUserIsNotSetAndFailuresAreRecorded) {
-  fake::FailCall(fake::Call::SetOption, 12009, 1, 1);
+  fake::FailCall(fake::Call::SetOption, 12009, 2, 1);  // the first is the redirect switch
   HttpClient client(kHttpUrl);
   client.SetProxy(WTEXT("proxy.test:3128"), WideString{}, WTEXT("secret"));
   ASSERT_TRUE(client.Send(WTEXT("POST")));
-  EXPECT_EQ(SettingOptions().size(), 1u);
+  EXPECT_EQ(OtherOptions().size(), 1u);
   EXPECT_EQ(client.LastError(), 12009u);
 }
+
+struct RedirectSwitchCase {
+  const char* name;
+  const char16_t* url;
+  const char16_t* verb;
+  bool switchFails;
+};
+
+class RedirectSwitchTest : public FakePlatformTest, public ::testing::WithParamInterface<RedirectSwitchCase> {};
+
+// A 3xx is the reply: the request is told not to follow it before it goes
+// out; a platform that will not be told still gives an answer.
+TEST_P(RedirectSwitchTest, RedirectsAreSwitchedOffBeforeTheSend) {
+  if (GetParam().switchFails) fake::FailCall(fake::Call::SetOption, ERROR_WINHTTP_INVALID_OPTION, 1, 1);
+  fake::QueueResponse(fake::HttpReply(302, "moved", "Location: 17\r\n"));
+  HttpClient client(GetParam().url);
+  ASSERT_TRUE(client.Send(GetParam().verb));
+  EXPECT_EQ(client.GetResponseText(), u"moved");
+  EXPECT_EQ(client.StatusCode(), u"302");
+  EXPECT_EQ(client.LastError(), 0u);
+  std::vector<fake::CallRecord> journal = fake::Journal();
+  auto isSwitch = [](const fake::CallRecord& call) { return call.call == fake::Call::SetOption && IsRedirectSwitch(call); };
+  auto isSend = [](const fake::CallRecord& call) { return call.call == fake::Call::SendRequest; };
+  ASSERT_EQ(std::count_if(journal.begin(), journal.end(), isSwitch), 1);
+  auto redirectSwitch = std::find_if(journal.begin(), journal.end(), isSwitch);
+  EXPECT_LT(redirectSwitch, std::find_if(journal.begin(), journal.end(), isSend));
+  EXPECT_EQ(redirectSwitch->handle, fake::CallsOf(fake::Call::OpenRequest)[0].opened);
+  DWORD disabled = 0;
+  ASSERT_EQ(redirectSwitch->bytes.size(), sizeof disabled);
+  std::memcpy(&disabled, redirectSwitch->bytes.data(), sizeof disabled);
+  EXPECT_EQ(disabled, static_cast<DWORD>(WINHTTP_DISABLE_REDIRECTS));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Requests, RedirectSwitchTest,
+    ::testing::Values(RedirectSwitchCase{"Post", u"http://s.test/x", u"POST", false},
+                      RedirectSwitchCase{"Get", u"http://s.test/x", u"get", false},
+                      RedirectSwitchCase{"Https", u"https://s.test/x", u"POST", false},
+                      RedirectSwitchCase{"SwitchRefused", u"http://s.test/x", u"POST", true}),
+    [](const auto& testCase) { return std::string(testCase.param.name); });
 
 TEST_F(FakePlatformTest, UserAgentAndTimeoutSettingsReachThePlatform) {
   HttpClient client(kHttpUrl);

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "pattern/program_listing.h"
 #include "text_codec.h"
 
 namespace pattern_tool {
@@ -169,12 +170,8 @@ std::string ResultLine(const pattern::PatternProgram& program, const bool* found
   AppendNumber(out, program.slotCount);
   out += ", \"program\": [";
   for (std::size_t i = 0; i < program.instructions.size(); ++i) {
-    const pattern::PatternInstruction& instruction = program.instructions.At(i);
-    out += i == 0 ? "[" : ", [";
-    AppendNumber(out, instruction.opcode);
-    out += ", ";
-    out += std::to_string(instruction.operand);
-    out += "]";
+    if (i > 0) out += ", ";
+    out += JsonString(Utf8ToUnits(pattern::InstructionText(program.instructions.At(i))));
   }
   out += "]";
   if (found != nullptr) {

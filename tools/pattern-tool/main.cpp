@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "json_line.h"
-#include "opcode_names.h"
 #include "pattern/pattern_failure.h"
 #include "pattern/pattern_program.h"
 #include "pattern/pattern_search.h"
+#include "pattern/program_listing.h"
 #include "text_codec.h"
 
 namespace {
@@ -22,33 +22,11 @@ namespace {
 using pattern_tool::UnitsToUtf8;
 using pattern_tool::Utf8ToUnits;
 
-std::string OperandText(const pattern::PatternInstruction& instruction) {
-  std::string text = std::to_string(instruction.operand);
-  const bool carriesUnit = instruction.opcode == static_cast<std::int32_t>(pattern::Opcode::Char) ||
-                           instruction.opcode == static_cast<std::int32_t>(pattern::Opcode::Pass);
-  if (carriesUnit && instruction.operand >= 0x20 && instruction.operand < 0x7F) {
-    text += " '";
-    text.push_back(static_cast<char>(instruction.operand));
-    text += "'";
-  }
-  return text;
-}
-
-void PrintProgram(const pattern::PatternProgram& program) {
-  std::printf("error %d (%s)\ngroups %d, slots %d\n", program.parseError,
-              pattern_tool::ErrorName(program.parseError), program.groupCount, program.slotCount);
-  for (std::size_t i = 0; i < program.instructions.size(); ++i) {
-    const pattern::PatternInstruction& instruction = program.instructions.At(i);
-    std::printf("%4zu  %-16s %s\n", i, pattern_tool::OpcodeName(instruction.opcode),
-                OperandText(instruction).c_str());
-  }
-}
-
 int ShowPattern(const std::string& patternBytes, const char* file) {
   const WideString pattern = Utf8ToUnits(patternBytes);
   pattern::PatternProgram program;
   program.Compile(pattern.c_str());
-  PrintProgram(program);
+  std::fputs(pattern::ProgramListing(program).c_str(), stdout);
   if (file == nullptr) return program.parseError == 0 ? 0 : 1;
   std::ifstream in(file, std::ios::binary);
   if (!in) {

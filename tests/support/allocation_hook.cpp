@@ -1,14 +1,12 @@
-#include "counting_allocator.h"
+#include "allocation_hook.h"
 
 #include <execinfo.h>
 
 #include <cstdint>
-#include <cstdlib>
-#include <new>
 
 #include "platform/memory.h"
 
-namespace hardening::alloc {
+namespace testalloc {
 namespace {
 
 constexpr int kSiteFrames = 6;
@@ -46,19 +44,7 @@ void RememberSite(std::uint64_t site) {
   }
 }
 
-// True when this allocation may go ahead.
-bool CountOne() {
-  ThreadCounter& c = gCounter;
-  if (!c.armed || c.inside) return true;
-  c.inside = true;
-  RememberSite(HashOfCallStack());
-  c.inside = false;
-  if (++c.counted != c.failAt) return true;
-  c.fired = true;
-  return false;
-}
-
-bool SeamGate() { return CountOne(); }
+bool SeamGate() { return AllocationHook::Allow(); }
 
 // backtrace loads its unwinder on first use; that must not happen mid-count.
 const bool gWarmed = [] {
@@ -70,7 +56,7 @@ const bool gWarmed = [] {
 
 }  // namespace
 
-void Arm(std::size_t failAt) {
+void AllocationHook::FailOnly(std::size_t failAt) {
   for (std::uint64_t& slot : gSites) slot = 0;
   gSiteCount = 0;
   gCounter = ThreadCounter{};
@@ -78,21 +64,20 @@ void Arm(std::size_t failAt) {
   gCounter.armed = gWarmed;
 }
 
-void Disarm() { gCounter.armed = false; }
-std::size_t Counted() { return gCounter.counted; }
-bool Fired() { return gCounter.fired; }
-std::size_t DistinctSites() { return gSiteCount; }
+void AllocationHook::Open() { gCounter.armed = false; }
+std::size_t AllocationHook::Count() { return gCounter.counted; }
+bool AllocationHook::Fired() { return gCounter.fired; }
+std::size_t AllocationHook::DistinctSites() { return gSiteCount; }
 
-}  // namespace hardening::alloc
-
-void* operator new(std::size_t bytes) {
-  if (!hardening::alloc::CountOne()) throw std::bad_alloc();
-  if (void* block = std::malloc(bytes == 0 ? 1 : bytes)) return block;
-  throw std::bad_alloc();
+bool AllocationHook::Allow() {
+  ThreadCounter& c = gCounter;
+  if (!c.armed || c.inside) return true;
+  c.inside = true;
+  RememberSite(HashOfCallStack());
+  c.inside = false;
+  if (++c.counted != c.failAt) return true;
+  c.fired = true;
+  return false;
 }
 
-void* operator new[](std::size_t bytes) { return ::operator new(bytes); }
-void operator delete(void* block) noexcept { std::free(block); }
-void operator delete[](void* block) noexcept { std::free(block); }
-void operator delete(void* block, std::size_t) noexcept { std::free(block); }
-void operator delete[](void* block, std::size_t) noexcept { std::free(block); }
+}  // namespace testalloc
