@@ -19,9 +19,10 @@
  * within its 30 s receive time-out: 390 s in all. A call ended by the
  * deadline reports no reply; a reply received whole before it is kept.
  * What ends a call earlier: a reply (any HTTP status), a refused or failed
- * connection on all three attempts, three waits that ran into their
- * time-out, or a reply cut short (a body that stalls for 30 s, ends before
- * its announced length or exceeds 16 MiB).
+ * connection on all three attempts, three attempts whose wait ran into its
+ * time-out (a response head, however it is paced, must arrive within 30 s),
+ * or a reply cut short (a body that stalls for 30 s, ends before its
+ * announced length or exceeds 16 MiB).
  *
  * Repeated delivery: when a response is lost after the request went out,
  * the POST is retried, so the server may receive the same request twice
