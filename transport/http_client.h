@@ -27,12 +27,6 @@ constexpr int kMaxAttempts = 3;
 // `lastError` for a reply that came in truncated (ERROR_INVALID_DATA).
 constexpr std::uint32_t kErrorInvalidData = 13;
 
-// True unless `text` has an opening html tag and no closing one.
-bool CheckHtmlComplete(const WideString& text);
-
-// `text` without its leading and trailing characters that occur in `set`.
-WideString TrimChars(const WideString& text, const WideString& set);
-
 class HttpClient {
  public:
   explicit HttpClient(WideString url);

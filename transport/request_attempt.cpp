@@ -1,5 +1,6 @@
 // The attempt loop on one request handle: header lines, the client's own
 // proxy, send (with the proxy fallback), upload, response, body.
+#include "transport/header_extraction.h"
 #include "transport/http_client.h"
 
 namespace transport {

@@ -1,4 +1,4 @@
-#include "platform/linux/code_pages.h"
+#include "platform/linux/shared_calls.h"
 
 #include <climits>
 #include <cstring>

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "platform/linux/api_guard.h"
+#include "platform/linux/shared_calls.h"
 #include "platform/linux/url_parser.h"
 
 using winhttp_linux::Fail;
@@ -44,7 +45,7 @@ std::u16string_view Text(std::u16string_view url, winhttp_linux::UrlPiece piece)
 
 }  // namespace
 
-BOOL WinHttpCrackUrl(LPCWSTR url, DWORD urlLength, DWORD, LPURL_COMPONENTS parts) {
+BOOL winhttp_linux::CrackUrl(LPCWSTR url, DWORD urlLength, DWORD, LPURL_COMPONENTS parts) {
   return Guarded(FALSE, [&]() -> BOOL {
     if (url == nullptr || parts == nullptr || parts->dwStructSize != sizeof(URL_COMPONENTS))
       return Fail(ERROR_INVALID_PARAMETER, FALSE);

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <string>
 
-#include "platform/linux/body_decoder.h"
+#include "platform/linux/framing_decoder.h"
 #include "platform/linux/response_head.h"
 #include "platform/linux/tcp_stream.h"
 #include "platform/linux/timeouts.h"
@@ -16,6 +16,8 @@ struct Destination {
   std::string host;
   unsigned short port = 80;
   Timeouts timeouts;
+  bool secure = false;       // TLS with `host`'s certificate verified
+  DWORD securityFlags = 0;   // WinHTTP's SECURITY_FLAG_IGNORE_* for it
 };
 
 class HttpExchange {
@@ -56,7 +58,7 @@ class HttpExchange {
   std::size_t bodyOffset_ = 0;
   DWORD bodyError_ = ERROR_SUCCESS;  // a body failure stays: later reads fail too
   ResponseHead head_;
-  BodyDecoder decoder_;
+  FramingDecoder decoder_;
 };
 
 }  // namespace winhttp_linux

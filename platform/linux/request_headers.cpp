@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "platform/linux/wide_text.h"
+#include "platform/linux/wire_text.h"
 
 namespace winhttp_linux {
 namespace {

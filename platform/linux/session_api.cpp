@@ -4,7 +4,7 @@
 
 #include "platform/linux/api_guard.h"
 #include "platform/linux/http_objects.h"
-#include "platform/linux/wide_text.h"
+#include "platform/linux/wire_text.h"
 
 using namespace winhttp_linux;
 

@@ -1,5 +1,7 @@
 #include "platform/linux/tcp_stream.h"
 
+#include "platform/linux/socket_wait.h"
+
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -10,26 +12,9 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 
 namespace winhttp_linux {
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-// Waits for `events` on fd; restarts after signals without extending the wait.
-int WaitFor(int fd, short events, int timeoutMs) {
-  const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-  for (;;) {
-    pollfd entry{fd, events, 0};
-    int ready = poll(&entry, 1, timeoutMs);
-    if (ready >= 0 || errno != EINTR) return ready;
-    if (timeoutMs >= 0) {
-      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-      timeoutMs = left.count() > 0 ? static_cast<int>(left.count()) : 0;
-    }
-  }
-}
 
 bool IsHostCharacter(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
@@ -69,6 +54,7 @@ bool IsAcceptableHostName(const std::string& host) {
 }
 
 void TcpStream::Close() {
+  tls_.End();
   if (fd_ >= 0) close(fd_);
   fd_ = -1;
 }
@@ -113,7 +99,7 @@ DWORD TcpStream::ConnectTo(const void* address, unsigned addressLength, int fami
     Close();
     return ERROR_WINHTTP_CANNOT_CONNECT;
   }
-  int ready = WaitFor(fd_, POLLOUT, timeoutMs);
+  int ready = WaitForSocket(fd_, POLLOUT, timeoutMs);
   int error = 0;
   socklen_t size = sizeof error;
   if (ready > 0 && getsockopt(fd_, SOL_SOCKET, SO_ERROR, &error, &size) == 0 && error == 0)
@@ -124,8 +110,19 @@ DWORD TcpStream::ConnectTo(const void* address, unsigned addressLength, int fami
 
 DWORD TcpStream::SendAll(const char* data, std::size_t size) { return SendAll(data, size, nullptr, 0); }
 
+DWORD TcpStream::StartTls(const std::string& host, DWORD securityFlags) {
+  if (fd_ < 0) return ERROR_WINHTTP_CONNECTION_ERROR;
+  DWORD result = tls_.Start(fd_, WithoutBrackets(host), securityFlags, timeouts_);
+  if (result != ERROR_SUCCESS) Close();
+  return result;
+}
+
 DWORD TcpStream::SendAll(const char* first, std::size_t firstSize, const char* second, std::size_t secondSize) {
   if (fd_ < 0) return ERROR_WINHTTP_CONNECTION_ERROR;
+  if (tls_.Active()) {
+    DWORD result = tls_.SendAll(first, firstSize);
+    return result == ERROR_SUCCESS ? tls_.SendAll(second, secondSize) : result;
+  }
   iovec pieces[2] = {{const_cast<char*>(first), firstSize}, {const_cast<char*>(second), secondSize}};
   std::size_t next = 0;  // the first piece with bytes left
   for (;;) {
@@ -141,7 +138,7 @@ DWORD TcpStream::SendAll(const char* first, std::size_t firstSize, const char* s
     }
     if (put < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
       return ERROR_WINHTTP_CONNECTION_ERROR;
-    int ready = WaitFor(fd_, POLLOUT, PollTimeout(timeouts_.sendMs));
+    int ready = WaitForSocket(fd_, POLLOUT, PollTimeout(timeouts_.sendMs));
     if (ready == 0) return ERROR_WINHTTP_TIMEOUT;
     if (ready < 0) return ERROR_WINHTTP_CONNECTION_ERROR;
   }
@@ -156,8 +153,9 @@ bool TcpStream::PeerHasHungUp() const {
 DWORD TcpStream::ReceiveSome(std::string& into, std::size_t limit, bool& closed, int waitLimitMs) {
   closed = false;
   if (fd_ < 0) return ERROR_WINHTTP_CONNECTION_ERROR;
+  if (tls_.Active()) return tls_.ReceiveSome(into, std::min(limit, kReceiveBufferBytes), closed, waitLimitMs);
   for (;;) {
-    int ready = WaitFor(fd_, POLLIN, ShorterWait(PollTimeout(timeouts_.receiveMs), waitLimitMs));
+    int ready = WaitForSocket(fd_, POLLIN, ShorterWait(PollTimeout(timeouts_.receiveMs), waitLimitMs));
     if (ready == 0) return ERROR_WINHTTP_TIMEOUT;
     if (ready < 0) return ERROR_WINHTTP_CONNECTION_ERROR;
     // Received on the stack, so only the bytes that came are appended:

@@ -1,7 +1,7 @@
 // MultiByteToWideChar and WideCharToMultiByte: journaled and open to
 // scripted failures, converted by the Linux stand-in's own code.
 #include "fake_state.h"
-#include "platform/linux/code_pages.h"
+#include "platform/linux/shared_calls.h"
 
 using namespace fake;
 using namespace fake::detail;

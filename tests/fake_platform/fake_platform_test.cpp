@@ -1,6 +1,7 @@
-// The fake must behave like the platform where tests lean on it: URL
-// cracking, the header rules it takes from the Linux stand-in (its code
-// pages come from there too), and its journal of what went on the wire.
+// The fake must behave like the platform where tests lean on it: the header
+// rules it takes from the Linux stand-in (its code pages and URL cracking
+// come from there too, tested in tests/platform), and its journal of what
+// went on the wire.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -8,46 +9,6 @@
 #include "fake_platform.h"
 
 namespace {
-
-struct CrackCase {
-  const char16_t* url;
-  bool cracked;
-  INTERNET_SCHEME scheme;
-  std::u16string host;
-  INTERNET_PORT port;
-  std::u16string path;
-};
-
-class CrackUrlTest : public ::testing::TestWithParam<CrackCase> {};
-
-TEST_P(CrackUrlTest, SplitsIntoTheCallersBuffers) {
-  fake::Reset();
-  WCHAR host[16] = {};
-  WCHAR path[32] = {};
-  URL_COMPONENTS parts{};
-  parts.dwStructSize = sizeof parts;
-  parts.dwSchemeLength = 1;
-  parts.lpszHostName = host;
-  parts.dwHostNameLength = 16;
-  parts.lpszUrlPath = path;
-  parts.dwUrlPathLength = 32;
-  std::u16string url = GetParam().url;
-  ASSERT_EQ(WinHttpCrackUrl(url.c_str(), static_cast<DWORD>(url.size()), 0, &parts) == TRUE, GetParam().cracked);
-  if (!GetParam().cracked) return;
-  EXPECT_EQ(parts.nScheme, GetParam().scheme);
-  EXPECT_EQ(std::u16string(host), GetParam().host);
-  EXPECT_EQ(parts.nPort, GetParam().port);
-  EXPECT_EQ(std::u16string(path), GetParam().path);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Urls, CrackUrlTest,
-    ::testing::Values(CrackCase{u"http://h.test/a/b", true, INTERNET_SCHEME_HTTP, u"h.test", 80, u"/a/b"},
-                      CrackCase{u"HTTPS://h.test:8443/x?y", true, INTERNET_SCHEME_HTTPS, u"h.test", 8443, u"/x?y"},
-                      CrackCase{u"http://127.0.0.1:5", true, INTERNET_SCHEME_HTTP, u"127.0.0.1", 5, u""},
-                      CrackCase{u"http://a-host-name-too-long.test/", false, 0, u"", 0, u""},
-                      CrackCase{u"ftp://h.test/", false, 0, u"", 0, u""}, CrackCase{u"http://:80/", false, 0, u"", 0, u""},
-                      CrackCase{u"http://h.test:99999/", false, 0, u"", 0, u""}));
 
 constexpr DWORD kHeaderAlreadyExists = 12155;  // ERROR_WINHTTP_HEADER_ALREADY_EXISTS
 

@@ -34,6 +34,13 @@ struct HostileCase {
   std::int32_t intResult;
 };
 
+void PrintTo(const HostileCase& c, std::ostream* out) {
+  *out << c.name << " (" << c.script.size() << " scripted steps, ";
+  if (c.reply) *out << "a reply of " << c.reply->size() << " bytes";
+  else *out << "no reply";
+  *out << ", result " << c.intResult << ")";
+}
+
 std::string Utf8Head(const std::string& body) {
   return HttpResponse(200, {{"Content-Type", "text/plain; charset=utf-8"}}, body);
 }

@@ -35,6 +35,10 @@ struct SizeCase {
   bool fits;         // its UTF-8 form leaves room for a terminator in the buffer
 };
 
+void PrintTo(const SizeCase& c, std::ostream* out) {
+  *out << c.name << " (" << c.body.size() << " bytes, " << (c.fits ? "fits" : "does not fit") << ")";
+}
+
 std::vector<SizeCase> SizeCases() {
   const std::size_t room = KESTRANE_REPLY_BUFFER_BYTES - 1;
   static_assert(KESTRANE_REPLY_BUFFER_BYTES == FALLOWAY_REPLY_BUFFER_BYTES, "one table serves both");
@@ -86,6 +90,10 @@ struct StampCase {
   std::string body;
   bool copied;  // else "failed" and its zero
 };
+
+void PrintTo(const StampCase& c, std::ostream* out) {
+  *out << c.name << " (\"" << c.body << "\", " << (c.copied ? "copied" : "refused") << ")";
+}
 
 class StampAtItsLength : public ::testing::TestWithParam<StampCase> {};
 

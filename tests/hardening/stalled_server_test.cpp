@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "accept_loop.h"
-#include "client_post.h"
+#include "post_under_test.h"
 #include "loopback_server.h"
 
 namespace hardening {

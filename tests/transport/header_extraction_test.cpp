@@ -5,6 +5,7 @@
 #include "fake_fixture.h"
 #include "pattern/pattern_search.h"
 #include "transport/form_post.h"
+#include "transport/header_extraction.h"
 #include "transport/http_client.h"
 
 namespace {

@@ -1,5 +1,5 @@
-// The kernel32 code-page entry points of the stand-in.
-#include "platform/linux/code_pages.h"
+// The stand-in's entry points whose work the tests' fake platform shares.
+#include "platform/linux/shared_calls.h"
 
 int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR source, int sourceBytes, LPWSTR dest,
                         int destChars) {
@@ -10,4 +10,8 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR source, int sourceCh
                         int destBytes, LPCSTR defaultChar, LPBOOL usedDefaultChar) {
   return winhttp_linux::ConvertToMultiByte(codePage, flags, source, sourceChars, dest, destBytes, defaultChar,
                                            usedDefaultChar);
+}
+
+BOOL WinHttpCrackUrl(LPCWSTR url, DWORD urlLength, DWORD flags, LPURL_COMPONENTS parts) {
+  return winhttp_linux::CrackUrl(url, urlLength, flags, parts);
 }

@@ -11,7 +11,7 @@
 
 namespace winhttp_linux {
 
-class BodyDecoder {
+class FramingDecoder {
  public:
   void Start(BodyFraming framing, std::uint64_t contentLength);
 

@@ -1,7 +1,7 @@
-// MultiByteToWideChar and WideCharToMultiByte for the code pages the core
-// uses: UTF-8, and the ANSI code page, which here is Windows-1252. Kept
-// apart from the exported entry points so that the tests' fake platform
-// converts with this very code (and cannot disagree with it).
+// The work behind the calls that the tests' fake platform makes with the
+// stand-in's very code, so that the two cannot disagree: the code-page
+// conversions (UTF-8, and the ANSI code page, which here is Windows-1252)
+// and URL cracking. The stand-in's entry points only forward here.
 #pragma once
 
 #include "platform/linux/winhttp_api.h"
@@ -11,5 +11,6 @@ namespace winhttp_linux {
 int ConvertToWide(UINT codePage, DWORD flags, LPCSTR source, int sourceBytes, LPWSTR dest, int destChars);
 int ConvertToMultiByte(UINT codePage, DWORD flags, LPCWSTR source, int sourceChars, LPSTR dest, int destBytes,
                        LPCSTR defaultChar, LPBOOL usedDefaultChar);
+BOOL CrackUrl(LPCWSTR url, DWORD urlLength, DWORD flags, LPURL_COMPONENTS parts);
 
 }  // namespace winhttp_linux

@@ -1,4 +1,4 @@
-#include "platform/linux/wide_text.h"
+#include "platform/linux/wire_text.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "platform/linux/body_decoder.h"
+#include "platform/linux/framing_decoder.h"
 
 #include <algorithm>
 
@@ -48,7 +48,7 @@ bool TakeLine(std::string& raw, std::string& line) {
 
 }  // namespace
 
-void BodyDecoder::Start(BodyFraming framing, std::uint64_t contentLength) {
+void FramingDecoder::Start(BodyFraming framing, std::uint64_t contentLength) {
   chunked_ = framing == BodyFraming::Chunked;
   remaining_ = contentLength;
   trailerBytes_ = 0;
@@ -60,7 +60,7 @@ void BodyDecoder::Start(BodyFraming framing, std::uint64_t contentLength) {
   }
 }
 
-DWORD BodyDecoder::Feed(std::string& raw, std::string& body) {
+DWORD FramingDecoder::Feed(std::string& raw, std::string& body) {
   for (;;) {
     const std::size_t before = raw.size();
     const State was = state_;
@@ -78,7 +78,7 @@ DWORD BodyDecoder::Feed(std::string& raw, std::string& body) {
   }
 }
 
-void BodyDecoder::TakeData(std::string& raw, std::string& body) {
+void FramingDecoder::TakeData(std::string& raw, std::string& body) {
   std::size_t take = static_cast<std::size_t>(std::min<std::uint64_t>(remaining_, raw.size()));
   if (take == raw.size()) {
     MoveAll(raw, body);
@@ -90,7 +90,7 @@ void BodyDecoder::TakeData(std::string& raw, std::string& body) {
   if (remaining_ == 0) state_ = chunked_ ? State::ChunkDataEnd : State::Done;
 }
 
-DWORD BodyDecoder::FeedChunkSize(std::string& raw) {
+DWORD FramingDecoder::FeedChunkSize(std::string& raw) {
   std::string line;
   if (!TakeLine(raw, line))
     return raw.size() > kChunkLineLimit ? ERROR_WINHTTP_INVALID_SERVER_RESPONSE : ERROR_SUCCESS;
@@ -100,7 +100,7 @@ DWORD BodyDecoder::FeedChunkSize(std::string& raw) {
   return ERROR_SUCCESS;
 }
 
-DWORD BodyDecoder::FeedChunkDataEnd(std::string& raw) {
+DWORD FramingDecoder::FeedChunkDataEnd(std::string& raw) {
   if (raw.empty() || raw == "\r") return ERROR_SUCCESS;
   std::size_t ending = raw.compare(0, 2, "\r\n") == 0 ? 2 : raw[0] == '\n' ? 1 : 0;
   if (ending == 0) return ERROR_WINHTTP_INVALID_SERVER_RESPONSE;
@@ -109,7 +109,7 @@ DWORD BodyDecoder::FeedChunkDataEnd(std::string& raw) {
   return ERROR_SUCCESS;
 }
 
-DWORD BodyDecoder::FeedTrailer(std::string& raw) {
+DWORD FramingDecoder::FeedTrailer(std::string& raw) {
   std::string line;
   while (TakeLine(raw, line)) {
     trailerBytes_ += line.size() + 2;
@@ -123,7 +123,7 @@ DWORD BodyDecoder::FeedTrailer(std::string& raw) {
                                                            : ERROR_SUCCESS;
 }
 
-DWORD BodyDecoder::EndOfStream() {
+DWORD FramingDecoder::EndOfStream() {
   // After the last chunk only the trailer is missing: the body is whole.
   if (state_ == State::UntilClose || state_ == State::Done || state_ == State::Trailer) {
     state_ = State::Done;

@@ -1,6 +1,6 @@
-// One form post through the transport client, with short time-outs, timed
-// by the client's own side. Two builds provide it: the client in-process
-// over the Linux layer, and the client built for Windows run under Wine.
+// One form post through the transport client with short time-outs, as the
+// stalled-server table runs it: in this process over the Linux layer, or
+// in the Windows build's caller under Wine. Timed by the client's side.
 #pragma once
 
 #include <cstdint>
@@ -22,12 +22,7 @@ struct ClientOutcome {
   std::string failure;  // why the post could not be run at all
 };
 
-// Posts "a=1" to http://127.0.0.1:port/stall through a client in this
-// process, over whatever platform it is built for.
-ClientOutcome PostThroughClient(std::uint16_t port, const ClientTimeouts& timeouts);
-
-// The same post as the test suite runs it: in this process, or in the
-// Windows build's caller under Wine.
+// Posts "a=1" to http://127.0.0.1:port/stall.
 ClientOutcome PostUnderTest(std::uint16_t port, const ClientTimeouts& timeouts);
 // Whether that platform bounds the whole wait for a response head by the
 // request's receive-response time-out, or only each read within it.
