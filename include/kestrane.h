@@ -6,14 +6,20 @@
  * percent-encoding, so an "&" or "=" inside a value splits into further
  * form fields at the server. The exports check none of their pointers.
  *
- * Blocking: a call blocks its thread until the exchange ends. It makes at
- * most three attempts; within an attempt every wait is bounded: 60 s to
- * connect, 30 s for each send and 30 s for each receive (name resolution
- * has no time-out). So against an unreachable, silent or stalled server one
- * call returns within 3 x 120 s = 6 minutes, name resolution apart. The
- * time-outs bound each wait, not the whole exchange: a server that keeps
- * sending (a byte at least every 30 s) keeps the call going until its reply
- * ends or reaches the 16 MiB cap on reply bodies.
+ * Blocking: a call blocks its thread until the exchange ends, at the
+ * latest 390 s after it began, whatever the server sends and however
+ * slowly. It makes at most three attempts, each bounded by the time-outs:
+ * 60 s to connect, 30 s for each send and 30 s for each receive (name
+ * resolution has none and stays outside the bound). Over all attempts, the proxy fallback's re-send
+ * included, the call has a deadline of 360 s (3 x (60 + 30 + 30 s)); once
+ * it has passed no further wait starts, and the wait in progress ends
+ * within its 30 s receive time-out: 390 s in all. A call ended by the
+ * deadline reports no reply; a reply received whole before it is kept.
+ * What ends a call earlier: a reply (any HTTP status), a refused or failed
+ * connection on all three attempts, three attempts whose wait ran into its
+ * time-out (a response head, however it is paced, must arrive within 30 s),
+ * or a reply cut short (a body that stalls for 30 s, ends before its
+ * announced length or exceeds 16 MiB).
  *
  * Repeated delivery: when a response is lost after the request went out,
  * the POST is retried, so the server may receive the same request twice

@@ -66,6 +66,9 @@ HttpClient::BodyRead HttpClient::ReadBodyChunks(HINTERNET request, std::uint64_t
                                                 std::uint64_t& capacity) {
   for (;;) {
     if (total > kMaxBodyBytes) return Refuse(kErrorNotEnoughMemory);
+    // Past the deadline no further wait starts; a body whose announced
+    // length is all in needs none, so a whole reply is never thrown away.
+    if (total != wanted && deadline_.Passed()) return Refuse(kErrorTimeout);
     DWORD available = 0;
     if (!WinHttpQueryDataAvailable(request, &available)) return Refuse(GetLastError());
     ReportProgress(static_cast<std::uint32_t>(total));

@@ -117,6 +117,7 @@ bool HttpClient::Send(const WideString& verb) {
     lastError_ = kErrorInvalidParameter;
     return false;
   }
+  deadline_.Start(CallDeadlineMs(connectTimeoutMs_, sendTimeoutMs_, receiveTimeoutMs_));
   if (!OpenSession()) return false;
   WinHttpSetTimeouts(session_, resolveTimeoutMs_, connectTimeoutMs_, sendTimeoutMs_, receiveTimeoutMs_);
 

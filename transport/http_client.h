@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/seam.h"
+#include "transport/call_deadline.h"
 #include "transport/owned_block.h"
 
 namespace transport {
@@ -38,7 +39,10 @@ class HttpClient {
   bool SetPostData(const void* bytes, std::uint32_t length);
   // Header lines, each ending in CR LF.
   void SetExtraHeaders(const WideString& text);
-  // "GET" or "POST" in any letter case.
+  // "GET" or "POST" in any letter case. Ends within CallDeadlineMs of the
+  // time-outs plus at most one receive time-out (the wait in progress when
+  // the deadline passes), whatever the server does; a call ended by the
+  // deadline fails with kErrorTimeout.
   bool Send(const WideString& verb);
   WideString GetResponseText() const { return responseText_; }
   // Hands the text over without copying it; the client keeps none.
@@ -75,6 +79,15 @@ class HttpClient {
   };
 
   bool OpenSession();
+  // True, with the time-out as `lastError`, once the deadline has passed:
+  // no further wait is started then.
+  bool OutOfTime();
+  // A late attempt's waits are shortened to the time left.
+  void LimitWaitsToBudget(HINTERNET request);
+  // The wait for the response head ends within one receive time-out and
+  // the time left, however the server paces it (where the platform bounds
+  // the whole head).
+  void BoundHeaderWait(HINTERNET request);
   bool RunAttempts(HINTERNET request, bool isGet);
   Attempt RunAttempt(HINTERNET request, bool isGet, HeaderAdds& adds);
   bool AddHeaderLines(HINTERNET request, HeaderAdds& adds);
@@ -132,6 +145,7 @@ class HttpClient {
   int connectTimeoutMs_ = 60000;
   int sendTimeoutMs_ = 30000;
   int receiveTimeoutMs_ = 30000;
+  CallDeadline deadline_;
 };
 
 }  // namespace transport

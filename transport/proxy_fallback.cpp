@@ -68,13 +68,15 @@ bool HttpClient::SendThroughScriptProxy(HINTERNET session, HINTERNET request, co
   options.dwReserved = 0;
   options.fAutoLogonIfChallenged = TRUE;
   GlobalStrings<ResolvedProxy> proxy;
+  if (OutOfTime()) return false;
   if (!WinHttpGetProxyForUrl(session, url.c_str(), &options, &proxy.get())) {
     lastError_ = GetLastError();
     return false;
   }
   WINHTTP_PROXY_INFO* record = &proxy.get();
-  return WinHttpSetOption(request, WINHTTP_OPTION_PROXY, record, sizeof(WINHTTP_PROXY_INFO)) &&
-         WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0);
+  if (!WinHttpSetOption(request, WINHTTP_OPTION_PROXY, record, sizeof(WINHTTP_PROXY_INFO)) || OutOfTime()) return false;
+  LimitWaitsToBudget(request);
+  return WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0);
 }
 
 // The record points at the platform's own strings, whatever their length:

@@ -15,15 +15,20 @@ bool HttpClient::RunAttempts(HINTERNET request, bool isGet) {
 }
 
 HttpClient::Attempt HttpClient::RunAttempt(HINTERNET request, bool isGet, HeaderAdds& adds) {
+  if (OutOfTime()) return Attempt::Abandoned;
   // Without its header lines the body would go out without its length.
   if (!AddHeaderLines(request, adds)) return Attempt::Failed;
   ApplyOwnProxy(request);
+  LimitWaitsToBudget(request);
   if (!WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0)) {
     // The send's own reason stands unless the fallback records a later one.
     lastError_ = GetLastError();
     if (!ProxyFallback(session_, request, url_)) return Attempt::Failed;
   }
+  if (OutOfTime()) return Attempt::Abandoned;
   UploadPostData(request);
+  if (OutOfTime()) return Attempt::Abandoned;
+  BoundHeaderWait(request);
   if (!WinHttpReceiveResponse(request, nullptr)) {
     lastError_ = GetLastError();
     return Attempt::Failed;

@@ -50,7 +50,7 @@ DWORD HttpExchange::SendWithHead(const char* data, std::size_t size) {
   return result == ERROR_SUCCESS ? stream_.SendAll(data, size) : result;
 }
 
-DWORD HttpExchange::Receive(bool replyToHead) {
+DWORD HttpExchange::Receive(bool replyToHead, int receiveResponseMs) {
   if (phase_ != Phase::Sent) return ERROR_WINHTTP_INCORRECT_HANDLE_STATE;
   if (!pendingHead_.empty()) {
     DWORD sent = SendWithHead(nullptr, 0);
@@ -60,11 +60,12 @@ DWORD HttpExchange::Receive(bool replyToHead) {
       return sent;
     }
   }
-  std::size_t headBytes = 0;  // interim responses count against the limit too
+  std::size_t headBytes = 0;  // interim responses count against the limits too
+  const WaitBudget budget(receiveResponseMs);
   ResponseHead head;
   do {
     std::size_t consumed = 0;
-    DWORD result = ReceiveHead(head, kResponseHeaderLimit - headBytes, consumed);
+    DWORD result = ReceiveHead(head, kResponseHeaderLimit - headBytes, budget, consumed);
     headBytes += consumed;
     if (result != ERROR_SUCCESS) {
       stream_.Close();
@@ -79,7 +80,8 @@ DWORD HttpExchange::Receive(bool replyToHead) {
   return ERROR_SUCCESS;
 }
 
-DWORD HttpExchange::ReceiveHead(ResponseHead& head, std::size_t allowance, std::size_t& consumed) {
+DWORD HttpExchange::ReceiveHead(ResponseHead& head, std::size_t allowance, const WaitBudget& budget,
+                                std::size_t& consumed) {
   for (;;) {
     std::size_t end = FindHeadEnd(inbox_);
     if (end != std::string::npos && end <= allowance) {
@@ -90,8 +92,9 @@ DWORD HttpExchange::ReceiveHead(ResponseHead& head, std::size_t allowance, std::
     }
     if (end != std::string::npos || inbox_.size() > allowance)
       return ERROR_WINHTTP_INVALID_SERVER_RESPONSE;
+    if (budget.Spent()) return ERROR_WINHTTP_TIMEOUT;
     bool closed = false;
-    DWORD result = stream_.ReceiveSome(inbox_, kReceiveChunk, closed);
+    DWORD result = stream_.ReceiveSome(inbox_, kReceiveChunk, closed, budget.LeftMs());
     if (result != ERROR_SUCCESS) return result;
     if (closed) return inbox_.empty() ? ERROR_WINHTTP_CONNECTION_ERROR : ERROR_WINHTTP_INVALID_SERVER_RESPONSE;
   }

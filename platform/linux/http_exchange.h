@@ -28,8 +28,9 @@ class HttpExchange {
   DWORD Send(const Destination& destination, const std::string& head, const char* optional,
              std::size_t optionalSize);
   DWORD Write(const char* data, std::size_t size);
-  // Reads the response head, skipping interim 1xx responses.
-  DWORD Receive(bool replyToHead);
+  // Reads the response head, skipping interim 1xx responses, within
+  // `receiveResponseMs` in all (0: each read only within the receive time-out).
+  DWORD Receive(bool replyToHead, int receiveResponseMs);
 
   // Null until a response head has been received.
   const ResponseHead* Head() const { return phase_ == Phase::Received ? &head_ : nullptr; }
@@ -44,7 +45,7 @@ class HttpExchange {
   enum class Phase { Idle, Sent, Received };
 
   // One head within `allowance` bytes; `consumed` tells how many it took.
-  DWORD ReceiveHead(ResponseHead& head, std::size_t allowance, std::size_t& consumed);
+  DWORD ReceiveHead(ResponseHead& head, std::size_t allowance, const WaitBudget& budget, std::size_t& consumed);
   DWORD SendWithHead(const char* data, std::size_t size);
   DWORD Fill();
   std::size_t Pending() const { return body_.size() - bodyOffset_; }

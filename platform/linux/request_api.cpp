@@ -146,7 +146,7 @@ BOOL WinHttpReceiveResponse(HINTERNET handle, LPVOID) {
   return Guarded(FALSE, [&]() -> BOOL {
     std::shared_ptr<Request> request = FindRequest(handle);
     if (!request) return FALSE;
-    return Outcome(request->exchange.Receive(request->verb == "HEAD"));
+    return Outcome(request->exchange.Receive(request->verb == "HEAD", request->settings.timeouts.receiveResponseMs));
   });
 }
 

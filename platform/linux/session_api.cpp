@@ -33,6 +33,14 @@ std::u16string StringOption(LPVOID buffer, DWORD bytes) {
   return std::u16string(text, length);
 }
 
+// A DWORD of milliseconds; values beyond int (0xFFFFFFFF among them) mean
+// no bound, as 0 does.
+int TimeoutOption(LPVOID buffer) {
+  DWORD ms = 0;
+  std::memcpy(&ms, buffer, sizeof ms);
+  return ms > 0x7FFFFFFFu ? 0 : static_cast<int>(ms);
+}
+
 BOOL SetProxyOption(Request& request, LPVOID buffer, DWORD length) {
   if (length < sizeof(WINHTTP_PROXY_INFO)) return Fail(ERROR_INSUFFICIENT_BUFFER, FALSE);
   WINHTTP_PROXY_INFO info;
@@ -57,6 +65,10 @@ BOOL SetRequestOption(Request& request, DWORD option, LPVOID buffer, DWORD lengt
       if (length < sizeof(DWORD)) return Fail(ERROR_INSUFFICIENT_BUFFER, FALSE);
       std::memcpy(&request.securityFlags, buffer, sizeof(DWORD));
       return TRUE;
+    case WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT:
+      if (length < sizeof(DWORD)) return Fail(ERROR_INSUFFICIENT_BUFFER, FALSE);
+      request.settings.timeouts.receiveResponseMs = TimeoutOption(buffer);
+      return TRUE;
     case WINHTTP_OPTION_PROXY_USERNAME:
       request.proxyUser = StringOption(buffer, length);
       return TRUE;
@@ -73,6 +85,7 @@ BOOL SetRequestOption(Request& request, DWORD option, LPVOID buffer, DWORD lengt
 
 bool IsKnownOption(DWORD option) {
   return option == WINHTTP_OPTION_PROXY || option == WINHTTP_OPTION_SECURITY_FLAGS ||
+         option == WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT ||
          option == WINHTTP_OPTION_PROXY_USERNAME || option == WINHTTP_OPTION_PROXY_PASSWORD ||
          option == WINHTTP_OPTION_DISABLE_FEATURE;
 }
@@ -97,7 +110,10 @@ BOOL WinHttpSetTimeouts(HINTERNET handle, int resolveMs, int connectMs, int send
         !ValidTimeout(receiveMs))
       return Fail(ERROR_INVALID_PARAMETER, FALSE);
     return WithSettings(handle, [&](InheritedSettings& settings) {
-      settings.timeouts = {resolveMs, connectMs, sendMs, receiveMs};
+      settings.timeouts.resolveMs = resolveMs;
+      settings.timeouts.connectMs = connectMs;
+      settings.timeouts.sendMs = sendMs;
+      settings.timeouts.receiveMs = receiveMs;
     });
   });
 }

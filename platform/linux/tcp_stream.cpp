@@ -12,18 +12,9 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 
 namespace winhttp_linux {
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-int RemainingMs(Clock::time_point deadline, bool limited) {
-  if (!limited) return -1;
-  auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-  return left.count() > 0 ? static_cast<int>(left.count()) : 0;
-}
 
 bool IsHostCharacter(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
@@ -81,12 +72,11 @@ DWORD TcpStream::Open(const std::string& host, unsigned short port, const Timeou
   std::string service = std::to_string(port);
   if (getaddrinfo(WithoutBrackets(host).c_str(), service.c_str(), &hints, &found) != 0 || !found)
     return ERROR_WINHTTP_NAME_NOT_RESOLVED;
-  // One deadline for all addresses: trying several never exceeds the time-out.
-  const bool limited = PollTimeout(timeouts.connectMs) >= 0;
-  const auto deadline = Clock::now() + std::chrono::milliseconds(limited ? timeouts.connectMs : 0);
+  // One budget for all addresses: trying several never exceeds the time-out.
+  const WaitBudget budget(timeouts.connectMs);
   DWORD result = ERROR_WINHTTP_CANNOT_CONNECT;
   for (addrinfo* entry = found; entry != nullptr; entry = entry->ai_next) {
-    int left = RemainingMs(deadline, limited);
+    int left = budget.LeftMs();
     if (left == 0) {
       result = ERROR_WINHTTP_TIMEOUT;
       break;
@@ -160,12 +150,12 @@ bool TcpStream::PeerHasHungUp() const {
   return poll(&entry, 1, 0) > 0 && (entry.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0;
 }
 
-DWORD TcpStream::ReceiveSome(std::string& into, std::size_t limit, bool& closed) {
+DWORD TcpStream::ReceiveSome(std::string& into, std::size_t limit, bool& closed, int waitLimitMs) {
   closed = false;
   if (fd_ < 0) return ERROR_WINHTTP_CONNECTION_ERROR;
-  if (tls_.Active()) return tls_.ReceiveSome(into, std::min(limit, kReceiveBufferBytes), closed);
+  if (tls_.Active()) return tls_.ReceiveSome(into, std::min(limit, kReceiveBufferBytes), closed, waitLimitMs);
   for (;;) {
-    int ready = WaitForSocket(fd_, POLLIN, PollTimeout(timeouts_.receiveMs));
+    int ready = WaitForSocket(fd_, POLLIN, ShorterWait(PollTimeout(timeouts_.receiveMs), waitLimitMs));
     if (ready == 0) return ERROR_WINHTTP_TIMEOUT;
     if (ready < 0) return ERROR_WINHTTP_CONNECTION_ERROR;
     // Received on the stack, so only the bytes that came are appended:

@@ -12,6 +12,7 @@ using WideChar = char16_t;
 
 using BOOL = int;
 using DWORD = std::uint32_t;
+using ULONGLONG = std::uint64_t;
 using WORD = std::uint16_t;
 using BYTE = std::uint8_t;
 using UINT = unsigned int;
@@ -106,6 +107,7 @@ using HGLOBAL = void*;
 #define WINHTTP_ADDREQ_FLAG_COALESCE WINHTTP_ADDREQ_FLAG_COALESCE_WITH_COMMA
 #define WINHTTP_ADDREQ_FLAG_REPLACE 0x80000000
 
+#define WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT 7
 #define WINHTTP_OPTION_SECURITY_FLAGS 31
 #define WINHTTP_OPTION_PROXY 38
 #define WINHTTP_OPTION_DISABLE_FEATURE 63
@@ -198,6 +200,8 @@ BOOL WinHttpGetProxyForUrl(HINTERNET session, LPCWSTR url, WINHTTP_AUTOPROXY_OPT
                            WINHTTP_PROXY_INFO* proxyInfo);
 
 DWORD GetLastError();
+// Milliseconds since an arbitrary start, from a clock that only runs forward.
+ULONGLONG GetTickCount64();
 void SetLastError(DWORD code);
 HGLOBAL GlobalFree(HGLOBAL memory);
 int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR source, int sourceBytes, LPWSTR dest,

@@ -38,6 +38,12 @@ BOOL WinHttpSetTimeouts(HINTERNET handle, int resolveMs, int connectMs, int send
     record.succeeded = false;
     record.error = ERROR_INVALID_HANDLE;
   }
+  if (record.succeeded) {
+    const long long sendBound = connectMs > 0 && sendMs > 0 ? static_cast<long long>(connectMs) + sendMs : 0;
+    HandleInfo& info = state.handles[handle];
+    if (info.kind == HandleKind::Request) info.request.sendBoundMs = sendBound;
+    if (info.kind == HandleKind::Session) state.sessionSendBoundMs = sendBound;
+  }
   return Finish(state, std::move(record));
 }
 

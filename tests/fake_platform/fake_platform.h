@@ -83,6 +83,16 @@ Response HttpReply(DWORD status, const std::string& body, const std::string& ext
 void Reset();
 void QueueResponse(Response response);
 
+// Simulated time: GetTickCount64 reads a clock that moves only when a call
+// takes time. Each call of `call` takes `ms`, as a server would make it
+// wait, except a WinHttpQueryDataAvailable that reports the end of the
+// body. Two waits have a bound that ends them with ERROR_WINHTTP_TIMEOUT:
+// WinHttpSendRequest the connect and send time-outs together (the
+// request's own, else the session's), WinHttpReceiveResponse the request's
+// WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT.
+void SetCallDuration(Call call, DWORD ms);
+ULONGLONG ClockMs();
+
 // Calls number `fromNth` .. `fromNth + count - 1` (1-based, counted per
 // function since the last Reset) fail with `error`.
 void FailCall(Call call, DWORD error, std::size_t fromNth = 1, std::size_t count = static_cast<std::size_t>(-1));

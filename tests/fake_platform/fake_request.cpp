@@ -152,6 +152,41 @@ void RecordOptionBuffer(CallRecord& record, LPVOID buffer, DWORD length) {
   }
 }
 
+bool SetReceiveResponseTimeout(State& state, HINTERNET handle, LPVOID buffer, DWORD length, DWORD& error) {
+  HandleInfo* info = FindHandle(state, handle, HandleKind::Request);
+  error = info == nullptr ? ERROR_WINHTTP_INCORRECT_HANDLE_TYPE
+                          : (buffer == nullptr || length != sizeof(DWORD) ? ERROR_INVALID_PARAMETER : 0);
+  if (error != 0) return false;
+  std::memcpy(&info->request.receiveResponseMs, buffer, sizeof(DWORD));
+  return true;
+}
+
+// The simulated wait for the head: what the call takes, unless the
+// request's bound on the head comes first.
+void WaitForHead(State& state, const RequestState& request, DWORD& error) {
+  const DWORD takes = DurationOf(state, Call::ReceiveResponse);
+  if (request.receiveResponseMs != 0 && takes >= request.receiveResponseMs) {
+    state.tickMs += request.receiveResponseMs;
+    error = ERROR_WINHTTP_TIMEOUT;
+    return;
+  }
+  state.tickMs += takes;
+}
+
+// The simulated connect and send: what the call takes, unless the
+// connect and send time-outs together come first.
+void WaitToSend(State& state, const RequestState& request, CallRecord& record) {
+  const DWORD takes = DurationOf(state, Call::SendRequest);
+  const long long bound = request.sendBoundMs != 0 ? request.sendBoundMs : state.sessionSendBoundMs;
+  if (bound == 0 || takes < bound) {
+    state.tickMs += takes;
+    return;
+  }
+  state.tickMs += static_cast<ULONGLONG>(bound);
+  if (record.succeeded) record.error = ERROR_WINHTTP_TIMEOUT;
+  record.succeeded = false;
+}
+
 }  // namespace
 
 BOOL WinHttpSetOption(HINTERNET handle, DWORD option, LPVOID buffer, DWORD bufferLength) {
@@ -167,6 +202,8 @@ BOOL WinHttpSetOption(HINTERNET handle, DWORD option, LPVOID buffer, DWORD buffe
   if (record.succeeded && state.handles.count(handle) == 0) {
     record.succeeded = false;
     record.error = ERROR_INVALID_HANDLE;
+  } else if (record.succeeded && option == WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT) {
+    record.succeeded = SetReceiveResponseTimeout(state, handle, buffer, bufferLength, record.error);
   } else if (record.succeeded && (buffer == nullptr || (option == WINHTTP_OPTION_PROXY &&
                                                         bufferLength != sizeof(WINHTTP_PROXY_INFO)))) {
     record.succeeded = false;
@@ -213,6 +250,7 @@ BOOL WinHttpSendRequest(HINTERNET request, LPCWSTR headers, DWORD headersLength,
     record.succeeded = false;
     record.error = ERROR_INVALID_HANDLE;
   } else {
+    WaitToSend(state, info->request, record);
     record.text = WireHeaders(info->request);
     // A failed send leaves the request unable to receive, as a real one does.
     info->request.phase = record.succeeded ? RequestPhase::Sent : RequestPhase::Opened;
@@ -249,10 +287,13 @@ BOOL WinHttpReceiveResponse(HINTERNET request, LPVOID reserved) {
   record.handle = request;
   record.nonDefaultArguments = reserved != nullptr;
   record.succeeded = !ScriptedFailure(state, Call::ReceiveResponse, record.error);
+  // The wait takes its time whether or not the script then fails the call.
   RequestState* requestState = nullptr;
+  DWORD error = RequestFor(state, request, RequestPhase::Sent, requestState);
+  if (error == 0) WaitForHead(state, *requestState, error);
   if (record.succeeded) {
-    record.error = RequestFor(state, request, RequestPhase::Sent, requestState);
-    record.succeeded = record.error == 0;
+    record.error = error;
+    record.succeeded = error == 0;
   }
   if (record.succeeded) {
     Response response = HttpReply(200, "");
@@ -313,6 +354,8 @@ BOOL WinHttpQueryDataAvailable(HINTERNET request, LPDWORD bytesAvailable) {
   if (record.succeeded) {
     record.value = static_cast<DWORD>(BytesLeftInPiece(*requestState));
     if (bytesAvailable != nullptr) *bytesAvailable = record.value;
+    // Each piece takes its time to come; the end of the body is known at once.
+    if (record.value != 0) state.tickMs += DurationOf(state, Call::QueryDataAvailable);
   }
   return Finish(state, std::move(record));
 }

@@ -12,7 +12,16 @@ State& TheState() {
   return state;
 }
 
+DWORD DurationOf(const State& state, Call call) {
+  auto found = state.durations.find(call);
+  return found == state.durations.end() ? 0 : found->second;
+}
+
 bool ScriptedFailure(State& state, Call call, DWORD& error) {
+  // The waits for a send, a head and body bytes are timed where they happen.
+  if (call != Call::ReceiveResponse && call != Call::QueryDataAvailable && call != Call::SendRequest) {
+    state.tickMs += DurationOf(state, call);
+  }
   std::size_t nth = ++state.callCounts[call];
   for (const FailureRule& rule : state.failures) {
     if (rule.call == call && nth >= rule.fromNth && nth - rule.fromNth < rule.count) {
@@ -105,6 +114,21 @@ void Reset() {
   state.badCloses = 0;
   state.handedOut.clear();
   state.unknownFrees = 0;
+  state.tickMs = detail::kClockStartMs;
+  state.sessionSendBoundMs = 0;
+  state.durations.clear();
+}
+
+void SetCallDuration(Call call, DWORD ms) {
+  detail::State& state = TheState();
+  std::lock_guard<std::mutex> lock(state.mutex);
+  state.durations[call] = ms;
+}
+
+ULONGLONG ClockMs() {
+  detail::State& state = TheState();
+  std::lock_guard<std::mutex> lock(state.mutex);
+  return state.tickMs;
 }
 
 void QueueResponse(Response response) {
@@ -180,3 +204,5 @@ std::size_t UnknownFreeCount() {
 }
 
 }  // namespace fake
+
+ULONGLONG GetTickCount64() { return fake::ClockMs(); }

@@ -23,6 +23,9 @@ struct RequestState {
   Response response;
   std::size_t chunk = 0;   // current body piece
   std::size_t offset = 0;  // bytes of it already read
+  DWORD receiveResponseMs = 0;  // WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT; 0: none
+  // Connect plus send time-out set on the request itself; 0: the session's.
+  long long sendBoundMs = 0;
 };
 
 struct HandleInfo {
@@ -43,6 +46,10 @@ struct TrackedString {
   std::size_t freeCount = 0;
 };
 
+// Where the simulated clock starts: far from 0, so that arithmetic
+// below the start would show.
+constexpr ULONGLONG kClockStartMs = 1000000000;
+
 struct State {
   std::mutex mutex;
   std::vector<Response> responses;
@@ -57,9 +64,15 @@ struct State {
   std::size_t badCloses = 0;
   std::vector<std::unique_ptr<TrackedString>> handedOut;
   std::size_t unknownFrees = 0;
+  ULONGLONG tickMs = kClockStartMs;
+  long long sessionSendBoundMs = 0;  // connect plus send time-out of the sessions; 0: none
+  std::map<Call, DWORD> durations;
 };
 
 State& TheState();
+
+// How long a call of this kind takes on the simulated clock.
+DWORD DurationOf(const State& state, Call call);
 
 // Counts the call and tells whether the script makes it fail (and with what).
 bool ScriptedFailure(State& state, Call call, DWORD& error);

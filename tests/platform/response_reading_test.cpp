@@ -18,12 +18,14 @@ struct Outcome {
   std::string body;
 };
 
-Outcome RunAgainst(const Step& step, int receiveMs = 2000, const std::u16string& verb = u"POST") {
+Outcome RunAgainst(const Step& step, int receiveMs = 2000, const std::u16string& verb = u"POST",
+                   DWORD receiveResponseMs = 0) {
   ScriptedServer server({step});
   RequestOptions options;
   options.port = server.Port();
   options.receiveMs = receiveMs;
   options.verb = verb;
+  options.receiveResponseMs = receiveResponseMs;
   OpenedRequest request(options);
   // As the client does: a 3xx must come back as the answer.
   DWORD redirectsOff = WINHTTP_DISABLE_REDIRECTS;
@@ -184,6 +186,25 @@ TEST(TimeOuts, TrickleKeepsEachReadWithinTheTimeOut) {
   EXPECT_EQ(outcome.exchangeError, 0u);
   EXPECT_EQ(outcome.bodyError, 0u);
   EXPECT_EQ(outcome.body, std::string(20, 'z'));
+}
+
+TEST(TimeOuts, ResponseTimeOutBoundsTheWholeHead) {
+  // A head in 10 ms steps: no read waits long, the whole takes ~1.5 s; the
+  // receive-response time-out ends it, the body's reads keep their own.
+  std::string head = Head("Content-Length: 2\r\nX-Pad: " + std::string(100, 'p') + "\r\n");
+  for (DWORD headMs : {500u, 0u}) {
+    auto started = Clock::now();
+    Outcome outcome = RunAgainst(Step::Trickle(head + "ok", 1, 10), 300, u"POST", headMs);
+    long long elapsed = ElapsedMs(started);
+    if (headMs == 0) {
+      EXPECT_EQ(outcome.exchangeError, 0u);
+      EXPECT_EQ(outcome.body, "ok");
+      continue;
+    }
+    EXPECT_EQ(outcome.exchangeError, static_cast<DWORD>(ERROR_WINHTTP_TIMEOUT));
+    EXPECT_GE(elapsed, 480);
+    EXPECT_LT(elapsed, 1200);
+  }
 }
 
 }  // namespace

@@ -18,6 +18,9 @@ OpenedRequest::OpenedRequest(const RequestOptions& options) {
     DWORD flags = options.securityFlags;
     WinHttpSetOption(request_, WINHTTP_OPTION_SECURITY_FLAGS, &flags, sizeof flags);
   }
+  DWORD headMs = options.receiveResponseMs;
+  if (request_ != nullptr && headMs != 0)
+    WinHttpSetOption(request_, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &headMs, sizeof headMs);
 }
 
 OpenedRequest::~OpenedRequest() {

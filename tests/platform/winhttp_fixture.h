@@ -19,6 +19,7 @@ struct RequestOptions {
   int receiveMs = 2000;
   bool secure = false;       // WINHTTP_FLAG_SECURE
   DWORD securityFlags = 0;   // set as WINHTTP_OPTION_SECURITY_FLAGS when not 0
+  DWORD receiveResponseMs = 0;  // WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT; 0: not set
 };
 
 class OpenedRequest {

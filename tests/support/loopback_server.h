@@ -16,6 +16,8 @@
 //   Step::Respond(bytes)              read the request, send bytes, close
 //   Step::Trickle(bytes, n, delayMs)  read the request, send bytes n at a
 //                                     time with delayMs between pieces, close
+//   Step::Trickle(bytes, n, delayMs, lead)  the same, the first `lead`
+//                                     bytes (say, the head) at once
 //   Step::CloseAtOnce()               close without reading anything
 //   Step::Hold()                      read the request, never answer; the
 //                                     socket stays open until the server stops
@@ -51,9 +53,10 @@ struct Step {
   std::string bytes;             // what to send (Respond, Trickle, SendThenReset)
   std::size_t pieceBytes = 1;    // Trickle: bytes per piece
   int pieceDelayMs = 0;          // Trickle: pause between pieces
+  std::size_t leadBytes = 0;     // Trickle: sent at once before the pieces
 
   static Step Respond(std::string bytes);
-  static Step Trickle(std::string bytes, std::size_t pieceBytes, int pieceDelayMs);
+  static Step Trickle(std::string bytes, std::size_t pieceBytes, int pieceDelayMs, std::size_t leadBytes = 0);
   static Step CloseAtOnce();
   static Step Hold();
   static Step SendThenReset(std::string bytes);

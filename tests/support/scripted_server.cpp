@@ -20,12 +20,13 @@ Step Step::Respond(std::string bytes) {
   return step;
 }
 
-Step Step::Trickle(std::string bytes, std::size_t pieceBytes, int pieceDelayMs) {
+Step Step::Trickle(std::string bytes, std::size_t pieceBytes, int pieceDelayMs, std::size_t leadBytes) {
   Step step;
   step.action = StepAction::Trickle;
   step.bytes = std::move(bytes);
   step.pieceBytes = std::max<std::size_t>(1, pieceBytes);
   step.pieceDelayMs = pieceDelayMs;
+  step.leadBytes = std::min(leadBytes, step.bytes.size());
   return step;
 }
 
@@ -93,7 +94,8 @@ struct ScriptedServer::Impl {
   }
 
   static void TrickleOut(Socket& connection, const Step& step, const StopFlag& stop) {
-    for (std::size_t at = 0; at < step.bytes.size(); at += step.pieceBytes) {
+    if (!detail::SendAll(connection.Fd(), step.bytes.substr(0, step.leadBytes), stop)) return;
+    for (std::size_t at = step.leadBytes; at < step.bytes.size(); at += step.pieceBytes) {
       if (at > 0 && !detail::SleepUnlessStopped(step.pieceDelayMs, stop)) return;
       if (!detail::SendAll(connection.Fd(), step.bytes.substr(at, step.pieceBytes), stop)) return;
     }

@@ -54,8 +54,9 @@ TEST_F(FakePlatformTest, CertificatesAreNeverIgnored) {
     WideString reply;
     ASSERT_TRUE(transport::FormPost(c.url, "a=1", reply));
     EXPECT_EQ(fake::CallsOf(fake::Call::OpenRequest)[0].flags, c.requestFlags);
-    for (const fake::CallRecord& option : fake::CallsOf(fake::Call::SetOption))
+    for (const fake::CallRecord& option : fake::CallsOf(fake::Call::SetOption)) {
       EXPECT_NE(option.option, static_cast<DWORD>(WINHTTP_OPTION_SECURITY_FLAGS));
+    }
   }
 }
 

@@ -24,10 +24,16 @@ void PrepareForm(HttpClient& client) {
 
 bool IsRedirectSwitch(const fake::CallRecord& option) { return option.option == WINHTTP_OPTION_DISABLE_FEATURE; }
 
-// The options set besides the switch that turns redirects off.
+// The bound on the wait for the head, which every attempt sets.
+bool IsHeadBound(const fake::CallRecord& option) { return option.option == WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT; }
+
+// The options set besides the switch that turns redirects off and the
+// bound on the head.
 std::vector<fake::CallRecord> OtherOptions() {
   std::vector<fake::CallRecord> options = fake::CallsOf(fake::Call::SetOption);
-  options.erase(std::remove_if(options.begin(), options.end(), IsRedirectSwitch), options.end());
+  options.erase(std::remove_if(options.begin(), options.end(),
+                               [](const fake::CallRecord& option) { return IsRedirectSwitch(option) || IsHeadBound(option); }),
+                options.end());
   return options;
 }
 
@@ -96,11 +102,23 @@ TEST_F(FakePlatformTest, SessionRequestAndTimeoutsCarryTheDefaults) {
   EXPECT_FALSE(send[0].nonDefaultArguments) << "the body never goes with the send";
 }
 
-TEST_F(FakePlatformTest, DefaultSettingsSetOnlyTheRedirectSwitchAndNoCookieOnHttp) {
+TEST_F(FakePlatformTest, DefaultSettingsSetOnlyTheRedirectSwitchAndHeadBoundAndNoCookieOnHttp) {
   HttpClient client(kHttpUrl);
   PrepareForm(client);
   ASSERT_TRUE(client.Send(WTEXT("POST")));
   EXPECT_TRUE(OtherOptions().empty());
+  // One receive time-out for the whole head: the deadline is far.
+  std::vector<fake::CallRecord> bounds;
+  for (fake::CallRecord& option : fake::CallsOf(fake::Call::SetOption)) {
+    if (IsHeadBound(option)) bounds.push_back(std::move(option));
+  }
+  ASSERT_EQ(bounds.size(), 1u);
+  EXPECT_EQ(bounds[0].handle, fake::CallsOf(fake::Call::OpenRequest)[0].opened);
+  ASSERT_EQ(bounds[0].bytes.size(), sizeof(DWORD));
+  DWORD headMs = 0;
+  std::memcpy(&headMs, bounds[0].bytes.data(), sizeof headMs);
+  EXPECT_EQ(headMs, 30000u);
+  EXPECT_EQ(fake::CountOf(fake::Call::SetTimeouts), 1u) << "a timely attempt keeps its time-outs";
   for (const fake::CallRecord& add : fake::CallsOf(fake::Call::AddRequestHeaders)) {
     EXPECT_EQ(add.text.find(u"Cookie"), std::u16string::npos);
   }
