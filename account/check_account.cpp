@@ -1,6 +1,7 @@
 // CheckAccount: signs a user in at the account service and hands back its
 // reply text.
 #include "exports/post_and_convert.h"
+#include "exports/services.h"
 #include "exports/utf8_out.h"
 #include "falloway.h"
 
@@ -34,5 +35,5 @@ extern "C" int32_t CheckAccount(const char* email, const char* password, const c
   if (type == 0) body.Text("&source_name=", source_name);
   body.Text("&type=", type != 0 ? "1" : "0");
   IntoAccountBuffer rule(reply);
-  return exports::PostAndConvert(ACCOUNT_SERVICE_HOST, "/client/api_copytrade.php", body, rule);
+  return exports::PostAndConvert(exports::kAccountService, "/client/api_copytrade.php", body, rule);
 }

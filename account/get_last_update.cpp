@@ -1,5 +1,6 @@
 // GetLastUpdate: the 19-character time of an account's last update.
 #include "exports/post_and_convert.h"
+#include "exports/services.h"
 #include "exports/utf8_out.h"
 #include "falloway.h"
 
@@ -33,5 +34,5 @@ extern "C" int32_t GetLastUpdate(const char* account_number, char* last_update) 
   exports::FormBody body;
   body.Text("account_number=", account_number);
   IntoStampBuffer rule(last_update);
-  return exports::PostAndConvert(SIGNAL_SERVER_HOST, "/admin/public/api/mt5/getLastUpdatedDate", body, rule);
+  return exports::PostAndConvert(exports::kSignalServer, "/admin/public/api/mt5/getLastUpdatedDate", body, rule);
 }

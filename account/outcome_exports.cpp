@@ -1,5 +1,6 @@
 // The Falloway exports that answer with the outcome word.
 #include "exports/post_and_convert.h"
+#include "exports/services.h"
 #include "falloway.h"
 
 namespace {
@@ -18,7 +19,7 @@ int32_t UpdateBalance(const char* account_number, double account_balance, const 
       .Text("&currency_type=", currency_type)
       .Int("&inp_source=", inp_source);
   exports::IntoOutcomeWord rule(outcome);
-  return exports::PostAndConvert(SIGNAL_SERVER_HOST, kUpdateAccountPath, body, rule);
+  return exports::PostAndConvert(exports::kSignalServer, kUpdateAccountPath, body, rule);
 }
 
 // take_profit is passed before stop_loss but closes the body: servers rely
@@ -40,7 +41,7 @@ int32_t UpdateHistory(const char* account_number, int32_t deal_ticket, const cha
       .Decimal("&stop_loss=", stop_loss)
       .Decimal("&take_profit=", take_profit);
   exports::IntoOutcomeWord rule(outcome);
-  return exports::PostAndConvert(SIGNAL_SERVER_HOST, kUpdateAccountPath, body, rule);
+  return exports::PostAndConvert(exports::kSignalServer, kUpdateAccountPath, body, rule);
 }
 
 }  // extern "C"

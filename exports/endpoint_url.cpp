@@ -10,9 +10,11 @@ void AppendWidened(WideString& out, const char* ascii) {
 
 }  // namespace
 
-WideString EndpointUrl(const char* host, const char* path) {
-  WideString url = WTEXT("http://");
-  AppendWidened(url, host);
+WideString EndpointUrl(const Service& service, const char* path) {
+  WideString url;
+  AppendWidened(url, service.scheme);
+  AppendWidened(url, "://");
+  AppendWidened(url, service.host);
   AppendWidened(url, path);
   return url;
 }

@@ -3,6 +3,7 @@
 // boundary: nothing is thrown out of it.
 #pragma once
 
+#include "exports/endpoint_url.h"
 #include "exports/form_body.h"
 #include "exports/reply_rule.h"
 
@@ -11,6 +12,6 @@ namespace exports {
 // Returns the export's return value. A body that is not postable is not
 // sent; then, as after a failed exchange or any exception, `rule.Fail()`
 // runs and the result is 0.
-int PostAndConvert(const char* host, const char* path, const FormBody& body, ReplyRule& rule) noexcept;
+int PostAndConvert(const Service& service, const char* path, const FormBody& body, ReplyRule& rule) noexcept;
 
 }  // namespace exports

@@ -42,6 +42,17 @@ class ForkGuard {
     if (unit >= 128) return !nonAsciiMayPass_;
     return ((accepted_[unit >> 6] >> (unit & 63)) & 1) == 0;
   }
+  // Where a lazy loop over `.` guarded by this stops skipping: the first
+  // place from `position` on that holds the terminator or is followed by
+  // a unit the guard does not skip. Only for a guarded Fork.
+  std::size_t SkipsFrom(const WideChar* text, std::size_t position) const {
+    const std::uint64_t low = accepted_[0], high = accepted_[1];
+    for (; text[position] != 0; ++position) {
+      const WideChar next = text[position + 1];
+      if (next >= 128 ? nonAsciiMayPass_ : (((next < 64 ? low : high) >> (next & 63)) & 1) != 0) break;
+    }
+    return position;
+  }
   bool explored() const { return state_ != State::Unexplored; }
   // The Fork is the head of a lazy loop over one unit test (PushPos; the
   // Fork; PopPos; the test; Jump back to the PushPos): an iteration it

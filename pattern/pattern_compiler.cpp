@@ -65,23 +65,25 @@ PatternCompiler::Body PatternCompiler::Sequence() {
   return body;
 }
 
-// Emits the alternation head first; without a `|` after the left element
-// the head goes again and the element moves into its place.
+// The left element first; only when a `|` follows does the alternation
+// head go in front of it, the element moving up behind the head.
 PatternCompiler::Parsed PatternCompiler::Alternation() {
   if (Failed()) return {};
   const Mark mark = Here();
-  Emit(Opcode::PushPos);
-  const std::size_t toLeft = Emit(Opcode::Fork);
-  Emit(Opcode::PopPos);
-  const std::size_t toRight = Emit(Opcode::Jump);
   const Parsed left = Quantified();
   if (Failed()) return {};
   if (!left) {
     Remove(mark);
     return {};
   }
-  if (Peek() != WTEXT('|')) return DropAlternationHead(mark, *left);
+  if (Peek() != WTEXT('|')) return left;
   ++position_;
+  const std::size_t body = mark.code + kAlternationHeadLength;
+  if (!program_.instructions.InsertGap(mark.code, kAlternationHeadLength)) {
+    Fail(PatternError::OutOfMemory);
+    return {};
+  }
+  program_.instructions.Shift(body, Count(), kAlternationHeadLength, 0);
   const std::size_t toAfter = Emit(Opcode::Jump);
   const Parsed right = Alternation();
   if (Failed()) return {};
@@ -90,8 +92,10 @@ PatternCompiler::Parsed PatternCompiler::Alternation() {
     Remove(mark);
     return {};
   }
-  Patch(toLeft, left->first);
-  Patch(toRight, right->first);
+  Place(mark.code, Opcode::PushPos, 0);
+  Place(mark.code + 1, Opcode::Fork, body);
+  Place(mark.code + 2, Opcode::PopPos, 0);
+  Place(mark.code + 3, Opcode::Jump, right->first);
   Patch(toAfter, Count());
   return Element{mark.code, left->canBeEmpty || right->canBeEmpty,
                  left->mayConsumeNothing || right->mayConsumeNothing, false};
@@ -196,16 +200,6 @@ std::size_t PatternCompiler::HeadBeforeBody(const Mark& mark, std::size_t headLe
   code.Shift(body, Count(), body - mark.code, static_cast<std::uint64_t>(firstSlot + slotsBefore - mark.slots));
   program_.slotCount = firstSlot + slotsBefore + elementSlots;
   return head;
-}
-
-// The element of an alternation without `|` compiled after the alternation head
-// moves down into the head's place.
-PatternCompiler::Parsed PatternCompiler::DropAlternationHead(const Mark& mark, const Element& element) {
-  program_.instructions.Erase(mark.code, kAlternationHeadLength);
-  program_.instructions.Shift(mark.code, Count(), std::uint64_t{0} - kAlternationHeadLength, 0);
-  Element moved = element;
-  moved.first = mark.code;
-  return moved;
 }
 
 std::size_t PatternCompiler::Emit(Opcode opcode, std::uint64_t operand) {

@@ -1,8 +1,8 @@
 // Turns a pattern into a PatternProgram in one left-to-right pass. When a
-// quantifier follows an element, or an alternation turns out to have no `|`, the
-// element's code is moved (or, for `+` and `+?`, copied) into its final
-// layout, with its instruction indexes and slots renumbered: the same code
-// as compiling the element again in that place, without parsing it again.
+// quantifier or a `|` follows an element, the element's code is moved (or,
+// for `+` and `+?`, copied) into its final layout, with its instruction
+// indexes and slots renumbered: the same code as compiling the element
+// again in that place, without parsing it again.
 #pragma once
 
 #include <cstddef>
@@ -58,7 +58,6 @@ class PatternCompiler {
   void GreedyLayout(const Mark& mark, bool keepsFirstCopy, bool repeat);
   void LazyLayout(const Mark& mark, bool keepsFirstCopy, bool repeat);
   std::size_t HeadBeforeBody(const Mark& mark, std::size_t headLength, bool copy, std::int32_t slotsBefore);
-  Parsed DropAlternationHead(const Mark& mark, const Element& element);
   Quantifier PeekQuantifier(std::size_t& length) const;
 
   // Elements (pattern_elements.cpp).

@@ -267,10 +267,7 @@ PatternMatcher::Outcome PatternMatcher::Run() {
 std::size_t PatternMatcher::SkipLazyIterations(const ForkGuard& guard, std::size_t fork, std::size_t position) const {
   const std::size_t test = fork + 2;
   const PatternInstruction& instruction = program_.instructions.At(test);
-  if (instruction.opcode == static_cast<std::int32_t>(Opcode::AnyChar)) {
-    while (text_[position] != 0 && guard.Skips(text_[position + 1])) ++position;
-    return position;
-  }
+  if (instruction.opcode == static_cast<std::int32_t>(Opcode::AnyChar)) return guard.SkipsFrom(text_, position);
   while (text_[position] != 0 && Passes(instruction, test, position) && guard.Skips(text_[position + 1])) ++position;
   return position;
 }

@@ -66,7 +66,9 @@ bool FindPatternGroups(const WideChar* pattern, const WideChar* text, std::vecto
   CaptureCollector collector(results);
   MatchContext context;
   context.ReserveStack(kInitialStackEntries);  // on failure it grows on demand
-  context.KeepForkGuardsFor(&program);           // the program stays as it is
+  // Guards pay off over many matches; learning them costs more than a
+  // search for one value, which ends at its first match, can save.
+  if (limit > 1) context.KeepForkGuardsFor(&program);
   std::size_t searchStart = 0;
   for (;;) {
     std::size_t matchEnd = kUnsetPosition;

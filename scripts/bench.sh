@@ -8,7 +8,8 @@
 #   scripts/bench.sh [--quick]
 #
 # Environment: KT_BENCH_BUILD_DIR (default build-bench), KT_BENCH_PORT
-# (default 47901; the server listens on 127.0.0.1 only).
+# (default 47901; the server listens on 127.0.0.1 only, the TLS bench's
+# front on the next port).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -25,7 +26,8 @@ fi
 
 cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=Release -DKT_BUILD_TESTS=OFF -DKT_BUILD_TOOLS=ON \
   -DSIGNAL_SERVER_HOST="127.0.0.1:$port" >/dev/null
-targets=(bench_http_server transport_percall_bench transport_body_bench transport_header_bench transport_memory_bench)
+targets=(bench_http_server bench_tls_front transport_percall_bench transport_tls_percall_bench transport_body_bench
+  transport_header_bench transport_memory_bench)
 cmake --build "$build_dir" -j2 --target "${targets[@]}" >/dev/null
 
 load=$(cut -d' ' -f1 /proc/loadavg)
@@ -35,8 +37,10 @@ fi
 
 if $quick; then
   percall=(--rounds 500 --warmup 50 --repeats 2) body=(--scale 0.3) header=(--seconds 0.5)
+  tls=(--rounds 200 --warmup 20)
 else
   percall=(--rounds 3000 --warmup 200 --repeats 5) body=(--scale 1) header=(--seconds 2)
+  tls=(--rounds 1000 --warmup 100)
 fi
 
 bin="$build_dir/bench/transport"
@@ -49,6 +53,8 @@ set +e
   echo "nproc $(nproc); $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ //')"
   echo
   "$bin/transport_percall_bench" "${percall[@]}" || status=1
+  echo
+  "$bin/transport_tls_percall_bench" "${tls[@]}" || status=1
   echo
   "$bin/transport_body_bench" "${body[@]}" || status=1
   echo

@@ -18,6 +18,7 @@ install_missing() {
   command -v g++ >/dev/null || missing+=(g++)
   command -v make >/dev/null || missing+=(make)
   [[ -e /usr/include/gtest/gtest.h ]] || missing+=(libgtest-dev)
+  [[ -e /usr/include/openssl/ssl.h ]] || missing+=(libssl-dev)
   command -v x86_64-w64-mingw32-g++-posix >/dev/null || missing+=(g++-mingw-w64-x86-64-posix)
   [[ -x /usr/lib/wine/wine64 ]] || missing+=(wine64)
   if ((${#missing[@]})); then

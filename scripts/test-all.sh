@@ -18,6 +18,7 @@ declare -A needs=(
   [wine64]=/usr/lib/wine/wine64
   [locales]=/usr/bin/localedef
   [libbenchmark-dev]=/usr/include/benchmark/benchmark.h
+  [libssl-dev]=/usr/include/openssl/ssl.h
 )
 
 install_missing() {

@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "exports/post_and_convert.h"
+#include "exports/services.h"
 #include "exports/utf8_out.h"
 #include "kestrane.h"
 
@@ -60,5 +61,5 @@ extern "C" int32_t RecvSignal(const char* user, const char* source, int32_t open
       .Int("&interval=", close_interval)
       .Text("&requested_at=", requested_at);
   IntoSignalBuffer rule(reply, status);
-  return exports::PostAndConvert(SIGNAL_SERVER_HOST, "/admin/public/api/mt5/receiveSignal", body, rule);
+  return exports::PostAndConvert(exports::kSignalServer, "/admin/public/api/mt5/receiveSignal", body, rule);
 }

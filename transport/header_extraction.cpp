@@ -143,11 +143,18 @@ void HttpClient::TakeHeaderValues() {
 // Cookies of earlier responses stay in front; no blank goes between them
 // and the new values.
 void HttpClient::AppendCookies(const std::vector<WideString>& values) {
+  std::size_t length = receivedCookies_.size() + 1;
+  for (const WideString& value : values) length += value.size() + 2;
+  // Room for all of it, the final ';' included, so that a head full of
+  // cookies is joined without growing the text (and without the block of
+  // twice its size that growing it at the end would take).
+  receivedCookies_.reserve(length);
   for (std::size_t i = 0; i < values.size(); ++i) {
     receivedCookies_ += values[i];
     if (i + 1 < values.size()) receivedCookies_ += WTEXT("; ");
   }
-  receivedCookies_ = TrimChars(receivedCookies_, WTEXT(" "));
+  const WideString trimmed = TrimChars(receivedCookies_, WTEXT(" "));
+  receivedCookies_.assign(trimmed);  // into the reserved room
   if (!receivedCookies_.empty() && receivedCookies_.back() != WTEXT(';')) receivedCookies_ += WTEXT(';');
 }
 

@@ -17,17 +17,19 @@ struct Extracted {
   std::size_t values = 0;  // kept so the work cannot be optimised away
 };
 
+// As the client searches: the first value of three patterns, every cookie.
 Extracted ExtractWithEngine(const WideString& headers) {
-  static const WideString kPatterns[] = {
-      Widen("charset={[A-Za-z0-9\\-_]+}"), Widen("Content-Length: {[0-9]+}"),
-      Widen("Location: {[0-9]+}"), Widen("Set-Cookie:\\b*{.+?}\\n")};
+  static const WideString kFirstValue[] = {Widen("charset={[A-Za-z0-9\\-_]+}"), Widen("Content-Length: {[0-9]+}"),
+                                           Widen("Location: {[0-9]+}")};
+  static const WideString kCookies = Widen("Set-Cookie:\\b*{.+?}\\n");
   Extracted out;
   std::vector<WideString> results;
-  for (const WideString& pattern : kPatterns) {
-    pattern::FindPatternGroups(pattern.c_str(), headers.c_str(), results);
+  for (const WideString& pattern : kFirstValue) {
+    pattern::FindPatternGroups(pattern.c_str(), headers.c_str(), results, 1);
     out.values += results.size();
   }
-  return out;
+  pattern::FindPatternGroups(kCookies.c_str(), headers.c_str(), results);
+  return Extracted{out.values + results.size()};
 }
 
 struct StdPatterns {

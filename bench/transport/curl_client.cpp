@@ -2,6 +2,8 @@
 
 #include <curl/curl.h>
 
+#include <utility>
+
 namespace bench {
 namespace {
 
@@ -21,7 +23,8 @@ curl_slist* BuildHeaderList(const std::vector<std::string>& lines) {
 
 }  // namespace
 
-CurlPoster::CurlPoster(std::vector<std::string> headerLines) : headerLines_(std::move(headerLines)) {}
+CurlPoster::CurlPoster(std::vector<std::string> headerLines, std::string caFile)
+    : headerLines_(std::move(headerLines)), caFile_(std::move(caFile)) {}
 
 bool CurlPoster::Post(const std::string& url, const std::string& body, std::string& reply) const {
   reply.clear();
@@ -38,6 +41,7 @@ bool CurlPoster::Post(const std::string& url, const std::string& body, std::stri
   curl_easy_setopt(easy, CURLOPT_WRITEDATA, &reply);
   curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, 60000L);
   curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, 60000L);
+  if (!caFile_.empty()) curl_easy_setopt(easy, CURLOPT_CAINFO, caFile_.c_str());
   const CURLcode result = curl_easy_perform(easy);
   curl_easy_cleanup(easy);
   curl_slist_free_all(headers);

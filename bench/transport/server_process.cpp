@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace bench {
@@ -34,13 +35,22 @@ int AwaitReady(int fd) {
 ServerProcess::~ServerProcess() { Stop(); }
 
 bool ServerProcess::Start(int port, const std::string& captureFile, int captureCount) {
-  int pipeFds[2];
-  if (pipe(pipeFds) != 0) return false;
   std::vector<std::string> args = {KT_BENCH_SERVER_PATH, "--port", std::to_string(port), "--idle-seconds", "60"};
   if (!captureFile.empty()) {
     std::remove(captureFile.c_str());
     args.insert(args.end(), {"--capture", captureFile, "--capture-count", std::to_string(captureCount)});
   }
+  return Launch(std::move(args), port);
+}
+
+bool ServerProcess::StartTlsFront(int port, int upstreamPort) {
+  return Launch({KT_BENCH_TLS_FRONT_PATH, "--port", std::to_string(port), "--upstream", std::to_string(upstreamPort)},
+                port);
+}
+
+bool ServerProcess::Launch(std::vector<std::string> args, int port) {
+  int pipeFds[2];
+  if (pipe(pipeFds) != 0) return false;
   std::vector<char*> argv;
   for (std::string& arg : args) argv.push_back(&arg[0]);
   argv.push_back(nullptr);
@@ -58,7 +68,7 @@ bool ServerProcess::Start(int port, const std::string& captureFile, int captureC
   const bool ready = port_ > 0;
   close(pipeFds[0]);
   if (!ready) {
-    std::fprintf(stderr, "bench: the server did not start on 127.0.0.1:%d\n", port);
+    std::fprintf(stderr, "bench: %s did not start on 127.0.0.1:%d\n", args[0].c_str(), port);
     Stop();
   }
   return ready;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 #include <sys/types.h>
 
 namespace bench {
@@ -20,10 +21,16 @@ class ServerProcess {
   // message on stderr, if not.
   bool Start(int port, const std::string& captureFile, int captureCount);
 
+  // Starts the TLS front (certificate for 127.0.0.1, from the test CA) on
+  // 127.0.0.1:`port`, relaying to the bench server on `upstreamPort`.
+  bool StartTlsFront(int port, int upstreamPort);
+
   // The port it listens on, once started.
   int Port() const { return port_; }
 
  private:
+  // Runs args[0] with its arguments; it must print "ready <port>".
+  bool Launch(std::vector<std::string> args, int port);
   void Stop();
 
   pid_t pid_ = -1;

@@ -18,6 +18,7 @@ DWORD HttpExchange::Send(const Destination& destination, const std::string& head
   head_ = ResponseHead{};
   pendingHead_.clear();
   DWORD result = stream_.Open(destination.host, destination.port, destination.timeouts);
+  if (result == ERROR_SUCCESS && destination.secure) result = stream_.StartTls(destination.host, destination.securityFlags);
   if (result == ERROR_SUCCESS && optional != nullptr && optionalSize > 0)
     result = stream_.SendAll(head.data(), head.size(), optional, optionalSize);
   else if (result == ERROR_SUCCESS)

@@ -16,6 +16,8 @@ struct Destination {
   std::string host;
   unsigned short port = 80;
   Timeouts timeouts;
+  bool secure = false;       // TLS with `host`'s certificate verified
+  DWORD securityFlags = 0;   // WinHTTP's SECURITY_FLAG_IGNORE_* for it
 };
 
 class HttpExchange {

@@ -12,7 +12,6 @@ using namespace winhttp_linux;
 
 namespace {
 
-constexpr DWORD kErrorSecureFailure = 12175;
 constexpr DWORD kQueryLevelMask = 0xFFFF;
 
 std::string HostField(const Request& request) {
@@ -23,8 +22,9 @@ std::string HostField(const Request& request) {
 }
 
 // Where to connect and what to put on the request line: the origin itself
-// with the path, or the proxy with the absolute URL.
-bool PlanRoute(const Request& request, Destination& destination, RequestLine& line) {
+// with the path, or the proxy with the absolute URL. ERROR_SUCCESS or why
+// there is no route.
+DWORD PlanRoute(const Request& request, Destination& destination, RequestLine& line) {
   line.verb = request.verb;
   line.hostField = HostField(request);
   line.userAgent = request.settings.userAgent;
@@ -32,11 +32,15 @@ bool PlanRoute(const Request& request, Destination& destination, RequestLine& li
   destination.host = request.host;
   destination.port = request.port;
   destination.timeouts = request.settings.timeouts;
+  destination.secure = request.secure;
+  destination.securityFlags = request.securityFlags;
   const ProxySetting& proxy = request.settings.proxy;
-  if (proxy.server.empty() || IsBypassed(request.host, proxy.bypass)) return true;
-  if (!ParseProxyServer(proxy.server, destination.host, destination.port)) return false;
+  if (proxy.server.empty() || IsBypassed(request.host, proxy.bypass)) return ERROR_SUCCESS;
+  // No CONNECT tunnels here: a secure request cannot go through a proxy.
+  if (request.secure) return ERROR_WINHTTP_CANNOT_CONNECT;
+  if (!ParseProxyServer(proxy.server, destination.host, destination.port)) return ERROR_WINHTTP_NAME_NOT_RESOLVED;
   line.target = "http://" + line.hostField + request.path;
-  return true;
+  return ERROR_SUCCESS;
 }
 
 std::shared_ptr<Request> FindRequest(HINTERNET handle) { return FindHandleOf<Request>(handle); }
@@ -56,11 +60,9 @@ BOOL DeliverText(const std::string& bytes, LPVOID buffer, LPDWORD length) {
   }
   // Widened straight into the caller's buffer: a large head is not held
   // as text once more on the way.
-  auto* out = static_cast<unsigned char*>(buffer);
-  for (std::size_t i = 0; i <= bytes.size(); ++i) {
-    const char16_t unit = i < bytes.size() ? static_cast<unsigned char>(bytes[i]) : u'\0';
-    std::memcpy(out + i * sizeof unit, &unit, sizeof unit);
-  }
+  auto* units = static_cast<char16_t*>(buffer);
+  for (std::size_t i = 0; i < bytes.size(); ++i) units[i] = static_cast<unsigned char>(bytes[i]);
+  units[bytes.size()] = u'\0';
   *length = static_cast<DWORD>(needed - sizeof(char16_t));
   return TRUE;
 }
@@ -118,11 +120,10 @@ BOOL WinHttpSendRequest(HINTERNET handle, LPCWSTR headers, DWORD headersLength, 
       DWORD added = request->headers.Add(WideView(headers, headersLength), WINHTTP_ADDREQ_FLAG_ADD);
       if (added != ERROR_SUCCESS) return Fail(added, FALSE);
     }
-    // No TLS in this layer: a secure request cannot be made honestly.
-    if (request->secure) return Fail(kErrorSecureFailure, FALSE);
     Destination destination;
     RequestLine line;
-    if (!PlanRoute(*request, destination, line)) return Fail(ERROR_WINHTTP_NAME_NOT_RESOLVED, FALSE);
+    DWORD route = PlanRoute(*request, destination, line);
+    if (route != ERROR_SUCCESS) return Fail(route, FALSE);
     std::string head = BuildRequestHead(line, request->headers);
     const char* extra = optional == nullptr ? nullptr : static_cast<const char*>(optional);
     return Outcome(request->exchange.Send(destination, head, extra, extra ? optionalLength : 0));

@@ -1,5 +1,7 @@
 #include "platform/linux/tcp_stream.h"
 
+#include "platform/linux/socket_wait.h"
+
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -16,20 +18,6 @@ namespace winhttp_linux {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// Waits for `events` on fd; restarts after signals without extending the wait.
-int WaitFor(int fd, short events, int timeoutMs) {
-  const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-  for (;;) {
-    pollfd entry{fd, events, 0};
-    int ready = poll(&entry, 1, timeoutMs);
-    if (ready >= 0 || errno != EINTR) return ready;
-    if (timeoutMs >= 0) {
-      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-      timeoutMs = left.count() > 0 ? static_cast<int>(left.count()) : 0;
-    }
-  }
-}
 
 int RemainingMs(Clock::time_point deadline, bool limited) {
   if (!limited) return -1;
@@ -75,6 +63,7 @@ bool IsAcceptableHostName(const std::string& host) {
 }
 
 void TcpStream::Close() {
+  tls_.End();
   if (fd_ >= 0) close(fd_);
   fd_ = -1;
 }
@@ -120,7 +109,7 @@ DWORD TcpStream::ConnectTo(const void* address, unsigned addressLength, int fami
     Close();
     return ERROR_WINHTTP_CANNOT_CONNECT;
   }
-  int ready = WaitFor(fd_, POLLOUT, timeoutMs);
+  int ready = WaitForSocket(fd_, POLLOUT, timeoutMs);
   int error = 0;
   socklen_t size = sizeof error;
   if (ready > 0 && getsockopt(fd_, SOL_SOCKET, SO_ERROR, &error, &size) == 0 && error == 0)
@@ -131,8 +120,19 @@ DWORD TcpStream::ConnectTo(const void* address, unsigned addressLength, int fami
 
 DWORD TcpStream::SendAll(const char* data, std::size_t size) { return SendAll(data, size, nullptr, 0); }
 
+DWORD TcpStream::StartTls(const std::string& host, DWORD securityFlags) {
+  if (fd_ < 0) return ERROR_WINHTTP_CONNECTION_ERROR;
+  DWORD result = tls_.Start(fd_, WithoutBrackets(host), securityFlags, timeouts_);
+  if (result != ERROR_SUCCESS) Close();
+  return result;
+}
+
 DWORD TcpStream::SendAll(const char* first, std::size_t firstSize, const char* second, std::size_t secondSize) {
   if (fd_ < 0) return ERROR_WINHTTP_CONNECTION_ERROR;
+  if (tls_.Active()) {
+    DWORD result = tls_.SendAll(first, firstSize);
+    return result == ERROR_SUCCESS ? tls_.SendAll(second, secondSize) : result;
+  }
   iovec pieces[2] = {{const_cast<char*>(first), firstSize}, {const_cast<char*>(second), secondSize}};
   std::size_t next = 0;  // the first piece with bytes left
   for (;;) {
@@ -148,7 +148,7 @@ DWORD TcpStream::SendAll(const char* first, std::size_t firstSize, const char* s
     }
     if (put < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
       return ERROR_WINHTTP_CONNECTION_ERROR;
-    int ready = WaitFor(fd_, POLLOUT, PollTimeout(timeouts_.sendMs));
+    int ready = WaitForSocket(fd_, POLLOUT, PollTimeout(timeouts_.sendMs));
     if (ready == 0) return ERROR_WINHTTP_TIMEOUT;
     if (ready < 0) return ERROR_WINHTTP_CONNECTION_ERROR;
   }
@@ -163,8 +163,9 @@ bool TcpStream::PeerHasHungUp() const {
 DWORD TcpStream::ReceiveSome(std::string& into, std::size_t limit, bool& closed) {
   closed = false;
   if (fd_ < 0) return ERROR_WINHTTP_CONNECTION_ERROR;
+  if (tls_.Active()) return tls_.ReceiveSome(into, std::min(limit, kReceiveBufferBytes), closed);
   for (;;) {
-    int ready = WaitFor(fd_, POLLIN, PollTimeout(timeouts_.receiveMs));
+    int ready = WaitForSocket(fd_, POLLIN, PollTimeout(timeouts_.receiveMs));
     if (ready == 0) return ERROR_WINHTTP_TIMEOUT;
     if (ready < 0) return ERROR_WINHTTP_CONNECTION_ERROR;
     // Received on the stack, so only the bytes that came are appended:

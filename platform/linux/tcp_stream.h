@@ -1,11 +1,13 @@
-// One TCP connection with every wait bounded by the caller's time-outs.
-// Sockets are non-blocking and close-on-exec; sends never raise SIGPIPE.
+// One TCP connection with every wait bounded by the caller's time-outs,
+// optionally carrying TLS. Sockets are non-blocking and close-on-exec;
+// sends never raise SIGPIPE.
 #pragma once
 
 #include <cstddef>
 #include <string>
 
 #include "platform/linux/timeouts.h"
+#include "platform/linux/tls_channel.h"
 #include "platform/linux/winhttp_api.h"
 
 namespace winhttp_linux {
@@ -23,6 +25,10 @@ class TcpStream {
   // time-out. ERROR_SUCCESS or ERROR_WINHTTP_NAME_NOT_RESOLVED /
   // _CANNOT_CONNECT / _TIMEOUT.
   DWORD Open(const std::string& host, unsigned short port, const Timeouts& timeouts);
+
+  // Turns the open connection into a TLS one for `host` (see TlsChannel);
+  // on failure the connection is closed.
+  DWORD StartTls(const std::string& host, DWORD securityFlags);
 
   // ERROR_SUCCESS, ERROR_WINHTTP_TIMEOUT or ERROR_WINHTTP_CONNECTION_ERROR.
   DWORD SendAll(const char* data, std::size_t size);
@@ -44,6 +50,7 @@ class TcpStream {
 
   int fd_ = -1;
   Timeouts timeouts_;
+  TlsChannel tls_;
 };
 
 // True for host names and address literals this layer will resolve:

@@ -62,6 +62,12 @@ std::size_t AsciiRunLength(const unsigned char* bytes, std::size_t count) {
   return run;
 }
 
+bool StartsAsciiWord(const unsigned char* bytes) {
+  std::uint64_t word;
+  std::memcpy(&word, bytes, sizeof word);
+  return (word & 0x8080808080808080u) == 0;
+}
+
 // A plain loop, so the compiler widens many bytes per step.
 void WidenAscii(const unsigned char* bytes, std::size_t count, char16_t* out) {
   for (std::size_t i = 0; i < count; ++i) out[i] = bytes[i];
@@ -96,6 +102,13 @@ bool WalkUtf8(const unsigned char* bytes, std::size_t count, Sink& sink) {
   while (at < count) {
     const unsigned char lead = bytes[at];
     if (lead < 0x80) {
+      // A run of eight or more goes in blocks; a short one between
+      // multi-byte characters unit by unit, without a run's set-up.
+      if (count - at < sizeof(std::uint64_t) || !StartsAsciiWord(bytes + at)) {
+        if (!sink.CodePoint(lead)) return false;
+        ++at;
+        continue;
+      }
       const std::size_t run = AsciiRunLength(bytes + at, count - at);
       if (!sink.Ascii(bytes + at, run)) return false;
       at += run;

@@ -59,8 +59,12 @@ class ExportTest : public ::testing::Test {
     const auto cracks = fake::CallsOf(fake::Call::CrackUrl);
     return cracks.empty() ? std::string() : Narrow(cracks.front().text);
   }
-  static std::string SignalUrl(const std::string& path) { return "http://" KT_TEST_SIGNAL_SERVER_HOST + path; }
-  static std::string AccountUrl(const std::string& path) { return "http://" KT_TEST_ACCOUNT_SERVICE_HOST + path; }
+  static std::string SignalUrl(const std::string& path) {
+    return KT_TEST_SIGNAL_SERVER_SCHEME "://" KT_TEST_SIGNAL_SERVER_HOST + path;
+  }
+  static std::string AccountUrl(const std::string& path) {
+    return KT_TEST_ACCOUNT_SERVICE_SCHEME "://" KT_TEST_ACCOUNT_SERVICE_HOST + path;
+  }
   // Makes every send fail, as when the server cannot be reached.
   static void Unreachable() { fake::FailCall(fake::Call::SendRequest, ERROR_WINHTTP_CANNOT_CONNECT); }
 };

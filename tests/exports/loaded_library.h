@@ -29,7 +29,8 @@ class LoadedLibrary {
     return reinterpret_cast<Signature*>(symbol);
   }
 
-  bool Has(const char* name) const { return dlsym(handle_, name) != nullptr; }
+  bool Has(const char* name) const { return Address(name) != nullptr; }
+  void* Address(const char* name) const { return dlsym(handle_, name); }
 
  private:
   void* handle_;

@@ -13,7 +13,11 @@ OpenedRequest::OpenedRequest(const RequestOptions& options) {
   connection_ = WinHttpConnect(session_, options.host.c_str(), options.port, 0);
   if (connection_ == nullptr) return;
   request_ = WinHttpOpenRequest(connection_, options.verb.c_str(), options.path.c_str(), nullptr,
-                                nullptr, nullptr, 0);
+                                nullptr, nullptr, options.secure ? WINHTTP_FLAG_SECURE : 0);
+  if (request_ != nullptr && options.securityFlags != 0) {
+    DWORD flags = options.securityFlags;
+    WinHttpSetOption(request_, WINHTTP_OPTION_SECURITY_FLAGS, &flags, sizeof flags);
+  }
 }
 
 OpenedRequest::~OpenedRequest() {

@@ -17,6 +17,8 @@ struct RequestOptions {
   int connectMs = 2000;
   int sendMs = 2000;
   int receiveMs = 2000;
+  bool secure = false;       // WINHTTP_FLAG_SECURE
+  DWORD securityFlags = 0;   // set as WINHTTP_OPTION_SECURITY_FLAGS when not 0
 };
 
 class OpenedRequest {

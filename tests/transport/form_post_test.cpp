@@ -40,6 +40,25 @@ INSTANTIATE_TEST_SUITE_P(
         BodyCase{std::string("k=\xC3\xA9\0z", 6), u"Content-Length: 6\r\nContent-Type: application/x-www-form-urlencoded\r\n"},
         BodyCase{std::string(12345, 'q'), u"Content-Length: 12345\r\nContent-Type: application/x-www-form-urlencoded\r\n"}));
 
+// The exports' posts keep certificate checking on: no option that would
+// ignore certificate errors is ever set, on either scheme.
+TEST_F(FakePlatformTest, CertificatesAreNeverIgnored) {
+  const struct {
+    const char16_t* url;
+    DWORD requestFlags;
+  } cases[] = {{u"https://s.test/x", WINHTTP_FLAG_SECURE}, {u"https://s.test:8443/x", WINHTTP_FLAG_SECURE},
+               {u"http://s.test/x", 0}};
+  for (const auto& c : cases) {
+    fake::Reset();
+    fake::QueueResponse(fake::HttpReply(200, "1"));
+    WideString reply;
+    ASSERT_TRUE(transport::FormPost(c.url, "a=1", reply));
+    EXPECT_EQ(fake::CallsOf(fake::Call::OpenRequest)[0].flags, c.requestFlags);
+    for (const fake::CallRecord& option : fake::CallsOf(fake::Call::SetOption))
+      EXPECT_NE(option.option, static_cast<DWORD>(WINHTTP_OPTION_SECURITY_FLAGS));
+  }
+}
+
 TEST_F(FakePlatformTest, UnreachableServerGivesNoReply) {
   fake::FailCall(fake::Call::SendRequest, ERROR_WINHTTP_CANNOT_CONNECT);
   WideString reply = u"untouched";

@@ -120,6 +120,41 @@ std::string ToHex(const char* bytes, std::size_t size) {
   return hex;
 }
 
+std::string TextArg(const std::string& bytes) { return "s:" + ToHex(bytes.data(), bytes.size()); }
+std::string WritableArg(const std::string& bytes) { return "w:" + ToHex(bytes.data(), bytes.size()); }
+std::string IntArg(long long value) { return "i:" + std::to_string(value); }
+std::string RealArg(const std::string& literal) { return "d:" + literal; }
+std::string BufferArg(std::size_t size, unsigned char fill) {
+  const char byte = static_cast<char>(fill);
+  return "b:" + std::to_string(size) + ":" + ToHex(&byte, 1);
+}
+
+std::string Line(const std::string& exportName, const std::vector<std::string>& args) {
+  std::string line = exportName;
+  for (const std::string& arg : args) line += " " + arg;
+  return line;
+}
+
+bool ParseResultLine(const std::string& line, CallResult& result) {
+  std::istringstream words(line);
+  if (!(words >> result.exportName) || result.exportName == "error") return false;
+  std::string token;
+  while (words >> token) {
+    const std::size_t equals = token.find('=');
+    if (equals == std::string::npos) return false;
+    const std::string key = token.substr(0, equals);
+    const std::string value = token.substr(equals + 1);
+    std::vector<char> bytes;
+    if (key == "ret") result.ret = std::atoi(value.c_str());
+    else if (key == "ms") result.ms = std::atol(value.c_str());
+    else if (key == "r") result.results.push_back(std::atoi(value.c_str()));
+    else if (key == "w" && FromHex(value, bytes)) result.texts.emplace_back(bytes.begin(), bytes.end());
+    else if (key == "b" && FromHex(value, bytes)) result.buffers.emplace_back(bytes.begin(), bytes.end());
+    else return false;
+  }
+  return true;
+}
+
 std::string FormatResult(const CallLine& call, int ret, unsigned long ms) {
   std::ostringstream out;
   out << call.exportName << " ret=" << ret << " ms=" << ms;

@@ -46,4 +46,25 @@ std::string FormatResult(const CallLine& call, int ret, unsigned long ms);
 
 std::string ToHex(const char* bytes, std::size_t size);
 
+// Argument tokens and lines, for the programs that write call lines.
+std::string TextArg(const std::string& bytes);      // s:<hex>
+std::string WritableArg(const std::string& bytes);  // w:<hex>
+std::string IntArg(long long value);                // i:<decimal>
+std::string RealArg(const std::string& literal);    // d:<literal>
+std::string BufferArg(std::size_t size, unsigned char fill);
+std::string Line(const std::string& exportName, const std::vector<std::string>& args);
+
+// An output line taken apart: out arguments by kind, each in order.
+struct CallResult {
+  std::string exportName;
+  int ret = -99;
+  long ms = -1;
+  std::vector<int> results;          // r
+  std::vector<std::string> texts;    // w, with their zero
+  std::vector<std::string> buffers;  // b
+};
+
+// False for an "error ..." line or one that is not a result line.
+bool ParseResultLine(const std::string& line, CallResult& result);
+
 }  // namespace dllcaller

@@ -101,4 +101,64 @@ ProcessResult RunProcess(const ProcessSpec& processSpec) {
   return result;
 }
 
+LineProcess::LineProcess(const ProcessSpec& process) {
+  int toChild[2];
+  int fromChild[2];
+  if (process.argv.empty() || pipe2(toChild, O_CLOEXEC) != 0) return;
+  if (pipe2(fromChild, O_CLOEXEC) != 0) {
+    close(toChild[0]);
+    close(toChild[1]);
+    return;
+  }
+  signal(SIGPIPE, SIG_IGN);
+  const pid_t pid = fork();
+  if (pid == 0) ExecChild(process, toChild[0], fromChild[1]);
+  close(toChild[0]);
+  close(fromChild[1]);
+  input_ = toChild[1];
+  output_ = fromChild[0];
+  pid_ = pid;
+  if (pid < 0) Stop();
+}
+
+LineProcess::~LineProcess() { Stop(); }
+
+void LineProcess::Stop() {
+  CloseOnce(input_);
+  CloseOnce(output_);
+  if (pid_ > 0) WaitForExit(pid_, Clock::now() + std::chrono::seconds(5));
+  pid_ = -1;
+}
+
+bool LineProcess::Ask(const std::string& line, std::string& answer, std::chrono::milliseconds limit) {
+  if (pid_ <= 0) return false;
+  const Clock::time_point deadline = Clock::now() + limit;
+  const std::string out = line + "\n";
+  std::size_t written = 0;
+  char chunk[65536];
+  std::size_t newline;
+  while ((newline = pending_.find('\n')) == std::string::npos && Clock::now() < deadline) {
+    pollfd fds[2] = {{output_, POLLIN, 0}, {input_, POLLOUT, 0}};
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    if (poll(fds, written < out.size() ? 2 : 1, static_cast<int>(left.count()) + 1) < 0 && errno != EINTR) break;
+    if (written < out.size() && (fds[1].revents & (POLLOUT | POLLERR | POLLHUP))) {
+      const ssize_t n = write(input_, out.data() + written, out.size() - written);
+      if (n <= 0) break;
+      written += static_cast<std::size_t>(n);
+    }
+    if (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) {
+      const ssize_t n = read(output_, chunk, sizeof chunk);
+      if (n <= 0) break;
+      pending_.append(chunk, static_cast<std::size_t>(n));
+    }
+  }
+  if (newline == std::string::npos) {
+    Stop();
+    return false;
+  }
+  answer = pending_.substr(0, newline);
+  pending_.erase(0, newline + 1);
+  return true;
+}
+
 }  // namespace winetest

@@ -25,4 +25,28 @@ struct ProcessSpec {
 
 ProcessResult RunProcess(const ProcessSpec& process);
 
+// A program kept running to answer one line with one line, for as many
+// lines as its owner asks. The destructor closes its input and, if it does
+// not end by itself within a few seconds, kills it.
+class LineProcess {
+ public:
+  explicit LineProcess(const ProcessSpec& process);  // input and time limit unused
+  ~LineProcess();
+  LineProcess(const LineProcess&) = delete;
+  LineProcess& operator=(const LineProcess&) = delete;
+
+  int Pid() const { return pid_; }
+  // Sends `line` and its newline, then reads one line back (without its
+  // newline). False when the program did not answer within `limit`, or
+  // ended: it is then stopped for good.
+  bool Ask(const std::string& line, std::string& answer, std::chrono::milliseconds limit);
+
+ private:
+  void Stop();
+  int pid_ = -1;
+  int input_ = -1;
+  int output_ = -1;
+  std::string pending_;  // read past the last answer
+};
+
 }  // namespace winetest

@@ -85,5 +85,15 @@ INSTANTIATE_TEST_SUITE_P(
         DllExpectation{"Falloway", KT_FALLOWAY_DLL, {"CheckAccount", "UpdateBalance", "GetLastUpdate", "UpdateHistory"}}),
     [](const ::testing::TestParamInfo<DllExpectation>& param) { return std::string(param.param.name); });
 
+#if defined(KT_KESTRANE_TLS_DLL)
+// The https builds: TLS is the platform's, nothing of ours comes with it.
+INSTANTIATE_TEST_SUITE_P(
+    HttpsBuilds, DllLayout,
+    ::testing::Values(
+        DllExpectation{"Kestrane", KT_KESTRANE_TLS_DLL, {"SendSignal", "RecvSignal", "CheckPosition", "UpdateTS", "CheckLimits"}},
+        DllExpectation{"Falloway", KT_FALLOWAY_TLS_DLL, {"CheckAccount", "UpdateBalance", "GetLastUpdate", "UpdateHistory"}}),
+    [](const ::testing::TestParamInfo<DllExpectation>& param) { return std::string(param.param.name); });
+#endif
+
 }  // namespace
 }  // namespace winetest

@@ -1,56 +1,16 @@
 #include "wine_caller.h"
 
+#include <fstream>
 #include <cstdlib>
-#include <sstream>
+
+#include "call_line.h"
 
 namespace winetest {
 namespace {
 
 const char kConnectionsKey[] = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Connections";
 
-std::string HexOf(const std::string& bytes) {
-  static const char kDigits[] = "0123456789abcdef";
-  std::string hex;
-  for (unsigned char byte : bytes) {
-    hex.push_back(kDigits[byte >> 4]);
-    hex.push_back(kDigits[byte & 0x0F]);
-  }
-  return hex;
-}
-
-bool BytesOf(const std::string& hex, std::string& bytes) {
-  if (hex.size() % 2 != 0) return false;
-  bytes.clear();
-  for (std::size_t i = 0; i < hex.size(); i += 2) {
-    char* end = nullptr;
-    const std::string pair = hex.substr(i, 2);
-    const long value = std::strtol(pair.c_str(), &end, 16);
-    if (*end != '\0') return false;
-    bytes.push_back(static_cast<char>(value));
-  }
-  return true;
-}
-
-bool ParseOutcome(const std::string& line, CallOutcome& outcome) {
-  outcome.line = line;
-  std::istringstream words(line);
-  if (!(words >> outcome.exportName) || outcome.exportName == "error") return false;
-  std::string token;
-  while (words >> token) {
-    const std::size_t equals = token.find('=');
-    if (equals == std::string::npos) return false;
-    const std::string key = token.substr(0, equals);
-    const std::string value = token.substr(equals + 1);
-    std::string bytes;
-    if (key == "ret") outcome.ret = std::atoi(value.c_str());
-    else if (key == "ms") outcome.ms = std::atol(value.c_str());
-    else if (key == "r") outcome.results.push_back(std::atoi(value.c_str()));
-    else if (key == "b" && BytesOf(value, bytes)) outcome.buffers.push_back(bytes);
-    else if (key == "w" && BytesOf(value, bytes)) outcome.texts.push_back(bytes);
-    else return false;
-  }
-  return true;
-}
+std::string HexOf(const std::string& bytes) { return dllcaller::ToHex(bytes.data(), bytes.size()); }
 
 // The registry blob of the user's connection settings: a header (format
 // 0x46, a counter, flags: direct | named proxy), then the proxy, the bypass
@@ -64,61 +24,57 @@ std::string ConnectionSettings(const std::string& proxy, const std::string& bypa
   return le32(0x46) + le32(0) + le32(0x3) + le32(proxy.size()) + proxy + le32(bypass.size()) + bypass + le32(0);
 }
 
+std::vector<std::pair<std::string, std::string>> WineEnvironment() {
+  return {{"WINEPREFIX", KT_WINEPREFIX}, {"WINEDEBUG", "-all"}};
+}
+
+std::string FolderOf(const std::string& path) { return path.substr(0, path.rfind('/')); }
+std::string FileOf(const std::string& path) { return path.substr(path.rfind('/') + 1); }
+
 }  // namespace
-
-std::string TextArg(const std::string& bytes) { return "s:" + HexOf(bytes); }
-std::string WritableArg(const std::string& bytes) { return "w:" + HexOf(bytes); }
-std::string IntArg(long long value) { return "i:" + std::to_string(value); }
-std::string DoubleArg(const char* literal) { return std::string("d:") + literal; }
-std::string BufferArg(int size, unsigned char fill) {
-  return "b:" + std::to_string(size) + ":" + HexOf(std::string(1, static_cast<char>(fill)));
-}
-
-std::string Line(const std::string& exportName, const std::vector<std::string>& args) {
-  std::string line = exportName;
-  for (const std::string& arg : args) line += " " + arg;
-  return line;
-}
 
 ProcessResult RunUnderWine(const std::vector<std::string>& argv, const std::string& input,
                            const std::string& workingDirectory) {
   ProcessSpec process;
   process.argv.push_back(KT_WINE64);
   process.argv.insert(process.argv.end(), argv.begin(), argv.end());
-  process.environment = {{"WINEPREFIX", KT_WINEPREFIX}, {"WINEDEBUG", "-all"}};
+  process.environment = WineEnvironment();
   process.workingDirectory = workingDirectory;
   process.input = input;
   process.timeLimit = std::chrono::seconds(150);
   return RunProcess(process);
 }
 
-std::vector<CallOutcome> CallDll(const std::string& dllPath, const std::vector<std::string>& lines,
-                                 std::string& failure) {
-  const std::size_t slash = dllPath.rfind('/');
-  const std::string directory = dllPath.substr(0, slash);
-  const std::string fileName = dllPath.substr(slash + 1);
-  std::string input;
-  for (const std::string& line : lines) input += line + "\n";
-  // Loaded by file name from the working directory, as a trading program does.
-  const ProcessResult run = RunUnderWine({KT_DLL_CALLER, fileName}, input, directory);
-  std::vector<CallOutcome> outcomes;
-  std::istringstream out(run.output);
-  std::string line;
-  while (std::getline(out, line)) {
-    CallOutcome outcome;
-    if (!ParseOutcome(line, outcome)) {
-      failure = "unexpected caller output: " + line;
-      return {};
-    }
-    outcomes.push_back(outcome);
+WineCaller::WineCaller() = default;
+WineCaller::~WineCaller() = default;
+
+std::string WineCaller::Ask(const std::string& line, std::chrono::milliseconds limit) {
+  if (!process_) {
+    // Kestrane.dll by its file name from the working directory, Falloway.dll
+    // by its full path (Wine's Z: drive is the Unix root): both ways a
+    // trading program may name a library.
+    ProcessSpec spec;
+    spec.argv = {KT_WINE64, KT_DLL_CALLER, FileOf(KT_KESTRANE_DLL), std::string("Z:") + KT_FALLOWAY_DLL};
+    spec.environment = WineEnvironment();
+    spec.workingDirectory = FolderOf(KT_KESTRANE_DLL);
+    process_ = std::make_unique<LineProcess>(spec);
   }
-  if (run.timedOut || run.exitCode != 0 || outcomes.size() != lines.size()) {
-    failure = "caller exit " + std::to_string(run.exitCode) + (run.timedOut ? " (timed out)" : "") + " after " +
-              std::to_string(outcomes.size()) + " of " + std::to_string(lines.size()) + " calls; output:\n" +
-              run.output;
-    return {};
+  std::string answer;
+  if (process_->Ask(line, answer, limit)) {
+    if (!answer.empty() && answer.back() == '\r') answer.pop_back();  // a Windows program's text-mode output
+    return answer;
   }
-  return outcomes;
+  process_.reset();
+  return "error caller did not answer";
+}
+
+long WineCaller::ResidentKiB() const {
+  if (!process_) return 0;
+  std::ifstream status("/proc/" + std::to_string(process_->Pid()) + "/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.compare(0, 6, "VmRSS:") == 0) return std::atol(line.c_str() + 6);
+  }
+  return 0;
 }
 
 bool SetUserProxy(const std::string& proxy, const std::string& bypass) {

@@ -1,7 +1,9 @@
-// Runs the Windows caller program under Wine against one DLL, and shapes its
-// input and output lines (format in call_line.h) for the tests.
+// Runs the Windows caller program under Wine with both DLLs loaded, and
+// keeps it running: one Wine process answers every call line a test sends.
 #pragma once
 
+#include <chrono>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -9,33 +11,27 @@
 
 namespace winetest {
 
-// One output line of the caller, decoded.
-struct CallOutcome {
-  std::string line;                  // as printed, for failure messages
-  std::string exportName;
-  int ret = -99;
-  long ms = -1;
-  std::vector<int> results;          // r arguments, in order
-  std::vector<std::string> buffers;  // b arguments' bytes, in order
-  std::vector<std::string> texts;    // w arguments' bytes (with their zero)
-};
-
-// Argument tokens for an input line.
-std::string TextArg(const std::string& bytes);      // s:<hex>
-std::string WritableArg(const std::string& bytes);  // w:<hex>
-std::string IntArg(long long value);                // i:<decimal>
-std::string DoubleArg(const char* literal);         // d:<literal>
-std::string BufferArg(int size, unsigned char fill);
-std::string Line(const std::string& exportName, const std::vector<std::string>& args);
-
 // Runs wine64 on any program of the Windows build in the tests' prefix.
 ProcessResult RunUnderWine(const std::vector<std::string>& argv, const std::string& input = "",
                            const std::string& workingDirectory = "");
 
-// Calls one line after another in one process; one outcome per line, or an
-// empty list with a message when the program did not run to its end.
-std::vector<CallOutcome> CallDll(const std::string& dllPath, const std::vector<std::string>& lines,
-                                 std::string& failure);
+// dll_caller.exe with Kestrane.dll and Falloway.dll, loaded by file name from
+// their folders, as a trading program does. Started on the first call; if it
+// dies it is started afresh on the next.
+class WineCaller {
+ public:
+  WineCaller();
+  ~WineCaller();
+
+  // The caller's answer to one line (call_line.h, call_dispatch.h), or
+  // "error caller ..." when it did not answer within `limit`.
+  std::string Ask(const std::string& line, std::chrono::milliseconds limit = std::chrono::seconds(150));
+  // The Wine process's resident memory in KiB (0 when it is not running).
+  long ResidentKiB() const;
+
+ private:
+  std::unique_ptr<LineProcess> process_;
+};
 
 // The user's proxy settings in the prefix's registry, where the platform's
 // WinHttpGetIEProxyConfigForCurrentUser reads them.

@@ -1,0 +1,79 @@
+// One wire case: a call of an export (or of the client itself), what must
+// reach the server, the server's scripted answer, and what the caller must
+// get back. The table (wire_cases.cpp) is written once and read by every
+// backend: the Linux libraries in-process, the DLLs under Wine, and the
+// exports over the fake platform.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "loopback_server.h"
+
+namespace wire {
+
+enum class Platform { Linux, Wine, Fake };
+const char* PlatformName(Platform platform);
+
+enum class Service { Signal, Account };
+
+// What the caller sees after the call, as the call line's result reports it.
+struct Outcome {
+  int ret = 0;
+  std::vector<int> results;          // r arguments, in order
+  std::vector<std::string> texts;    // w arguments, with their zero
+  std::vector<std::string> buffers;  // b arguments, every byte
+};
+
+// A platform that legitimately gives another outcome, and why.
+struct Deviation {
+  Platform platform;
+  Outcome outcome;
+  std::size_t connections;
+  std::string reason;
+};
+
+// The call and what it must put on the wire.
+struct Call {
+  std::string line;            // call_line.h format
+  Service service = Service::Signal;
+  std::string path;            // empty: nothing may be sent
+  std::string body;            // the form, byte for byte
+  std::string clientHeaders;   // the lines the client adds, each ending CR LF
+};
+
+using Script = std::function<std::vector<testsupport::Step>()>;  // built when run: bodies are large
+
+struct WireCase {
+  std::string name;
+  Call call;
+  Script script;               // null: nothing listens on the service's port
+  Outcome expected;
+  std::size_t connections = 1; // attempts the server must see (when something listens)
+  std::string notOnFake;       // empty: runs over the fake platform too; else why it cannot
+  std::vector<Deviation> deviations;
+  long maxMs = 0;              // 0: no bound on the call's time
+  long minMs = 0;
+
+  const Outcome& ExpectedOn(Platform platform) const;
+  std::size_t ConnectionsOn(Platform platform) const;  // 0 when nothing listens
+  // How long a backend waits for the call before it gives the call up.
+  long PatienceMs() const { return maxMs > 0 ? 5 * maxMs + 10000 : 150000; }
+};
+
+void PrintTo(const WireCase& c, std::ostream* out);
+
+const std::vector<WireCase>& Cases();
+
+// The whole head a platform puts on the wire for `call`: request line,
+// every header line in order, the blank line. The https builds name
+// "localhost" with the same ports.
+std::string ExpectedHead(Platform platform, const Call& call, bool overTls = false);
+
+// The fixed loopback port of a service, as the libraries were built.
+std::uint16_t PortOf(Service service);
+
+}  // namespace wire
