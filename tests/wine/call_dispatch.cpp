@@ -78,11 +78,6 @@ const Signature kSignatures[] = {
            a.Text(0), a.Int(1), a.Text(2), a.Int(3), a.Text(4), a.Int(5), a.Int(6), a.Real(7), a.Real(8),
            a.Real(9), a.Real(10), a.Real(11), a.Buffer(12));
      }},
-    {"ClientPost", "siiisrb",
-     [](void* f, Args& a) {
-       return As<int (*)(Text, Int, Int, Int, Text, Out, char*)>(f)(a.Text(0), a.Int(1), a.Int(2), a.Int(3),
-                                                                    a.Text(4), a.Result(5), a.Buffer(6));
-     }},
 };
 
 const Signature* FindSignature(const std::string& name) {

@@ -1,12 +1,10 @@
-// Calls the nine exports (and the client-level post below) by name, one
-// call line at a time (format in call_line.h). The same dispatcher runs in
+// Calls the nine exports by name, one call line at a time (format in call_line.h). The same dispatcher runs in
 // the Windows caller program, where the names resolve with GetProcAddress,
 // and in the Linux tests, where they resolve with dlsym or to the exports
 // linked in, so every backend reads the same lines and writes the same
 // result lines.
 #pragma once
 
-#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -24,12 +22,5 @@ std::string RunLine(const Resolver& resolve, const std::string& line);
 // in order, the result of its first call (ms=0) and how many of its calls
 // gave exactly that result ("same=<n>"), separated by " | ".
 std::string RunThreads(const Resolver& resolve, const std::string& command);
-
-// The client itself, with the given time-outs, posting `body` to `url`:
-// returns 1 when a reply arrived, else 0; *lastError = the client's last
-// error; reply (256 bytes) receives the first 255 units of the reply that
-// arrived (none when none did), each cut to its low byte, and a zero. Resolved as "ClientPost" ("siiisrb").
-std::int32_t ClientPost(const char* url, std::int32_t connectMs, std::int32_t sendMs, std::int32_t receiveMs,
-                        const char* body, std::int32_t* lastError, char* reply);
 
 }  // namespace dllcaller

@@ -38,7 +38,6 @@ int main(int argc, char** argv) {
     libraries.push_back(library);
   }
   const dllcaller::Resolver resolve = [&libraries](const char* name) -> void* {
-    if (std::strcmp(name, "ClientPost") == 0) return reinterpret_cast<void*>(&dllcaller::ClientPost);
     for (HMODULE library : libraries) {
       if (FARPROC procedure = GetProcAddress(library, name)) return Address(procedure);
     }

@@ -3,7 +3,6 @@
 // caller program. Built twice: for the plain libraries and, with
 // KT_WIRE_OVER_TLS, for their https copies.
 #include <cstdlib>
-#include <cstring>
 
 #include "call_dispatch.h"
 #include "loaded_library.h"
@@ -26,7 +25,6 @@ class LinuxBackend : public WireBackend {
   std::string Call(const std::string& line, long) override {
     return dllcaller::RunLine(
         [this](const char* name) -> void* {
-          if (std::strcmp(name, "ClientPost") == 0) return reinterpret_cast<void*>(&dllcaller::ClientPost);
           if (void* address = kestrane_.Address(name)) return address;
           return falloway_.Address(name);
         },

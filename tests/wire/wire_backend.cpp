@@ -17,7 +17,6 @@ namespace {
 // Over TLS the table's exchanges run as they stand; what happens at the
 // connection itself is the plain table's business.
 std::string WhyNotOverTls(const WireCase& c) {
-  if (c.call.line.compare(0, 10, "ClientPost") == 0) return "the client's own calls name http URLs";
   if (!c.script) return "nothing listens: the same over either scheme";
   for (const Step& step : c.script())
     if (step.action != StepAction::Respond) return "closes, resets and stalls are the plain table's";
