@@ -14,13 +14,13 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-[[noreturn]] void ExecChild(const ProcessSpec& processSpec, int stdinRead, int stdoutWrite) {
+[[noreturn]] void ExecChild(const ProcessLaunch& launch, int stdinRead, int stdoutWrite) {
   dup2(stdinRead, STDIN_FILENO);
   dup2(stdoutWrite, STDOUT_FILENO);
-  for (const auto& [name, value] : processSpec.environment) setenv(name.c_str(), value.c_str(), 1);
-  if (!processSpec.workingDirectory.empty() && chdir(processSpec.workingDirectory.c_str()) != 0) _exit(126);
+  for (const auto& [name, value] : launch.environment) setenv(name.c_str(), value.c_str(), 1);
+  if (!launch.workingDirectory.empty() && chdir(launch.workingDirectory.c_str()) != 0) _exit(126);
   std::vector<char*> argv;
-  for (const std::string& arg : processSpec.argv) argv.push_back(const_cast<char*>(arg.c_str()));
+  for (const std::string& arg : launch.argv) argv.push_back(const_cast<char*>(arg.c_str()));
   argv.push_back(nullptr);
   execv(argv[0], argv.data());
   _exit(127);
@@ -73,11 +73,11 @@ int WaitForExit(pid_t pid, Clock::time_point deadline) {
 
 }  // namespace
 
-ProcessResult RunProcess(const ProcessSpec& processSpec) {
+ProcessResult RunProcess(const ProcessLaunch& launch) {
   ProcessResult result;
   int toChild[2];
   int fromChild[2];
-  if (processSpec.argv.empty() || pipe2(toChild, O_CLOEXEC) != 0) return result;
+  if (launch.argv.empty() || pipe2(toChild, O_CLOEXEC) != 0) return result;
   if (pipe2(fromChild, O_CLOEXEC) != 0) {
     close(toChild[0]);
     close(toChild[1]);
@@ -85,7 +85,7 @@ ProcessResult RunProcess(const ProcessSpec& processSpec) {
   }
   signal(SIGPIPE, SIG_IGN);  // a child that stops reading must not kill the test
   const pid_t pid = fork();
-  if (pid == 0) ExecChild(processSpec, toChild[0], fromChild[1]);
+  if (pid == 0) ExecChild(launch, toChild[0], fromChild[1]);
   close(toChild[0]);
   close(fromChild[1]);
   if (pid < 0) {
@@ -93,15 +93,15 @@ ProcessResult RunProcess(const ProcessSpec& processSpec) {
     close(fromChild[0]);
     return result;
   }
-  const Clock::time_point deadline = Clock::now() + processSpec.timeLimit;
-  const bool finished = Exchange(toChild[1], fromChild[0], processSpec.input, deadline, result.output);
+  const Clock::time_point deadline = Clock::now() + launch.timeLimit;
+  const bool finished = Exchange(toChild[1], fromChild[0], launch.input, deadline, result.output);
   close(fromChild[0]);
   result.exitCode = WaitForExit(pid, finished ? deadline : Clock::now());
   result.timedOut = !finished;
   return result;
 }
 
-LineProcess::LineProcess(const ProcessSpec& process) {
+LineProcess::LineProcess(const ProcessLaunch& process) {
   int toChild[2];
   int fromChild[2];
   if (process.argv.empty() || pipe2(toChild, O_CLOEXEC) != 0) return;

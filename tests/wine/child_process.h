@@ -15,7 +15,7 @@ struct ProcessResult {
   std::string output;      // everything it wrote to stdout
 };
 
-struct ProcessSpec {
+struct ProcessLaunch {
   std::vector<std::string> argv;
   std::vector<std::pair<std::string, std::string>> environment;  // set on top of ours
   std::string workingDirectory;                                   // empty: ours
@@ -23,14 +23,14 @@ struct ProcessSpec {
   std::chrono::milliseconds timeLimit{60000};
 };
 
-ProcessResult RunProcess(const ProcessSpec& process);
+ProcessResult RunProcess(const ProcessLaunch& process);
 
 // A program kept running to answer one line with one line, for as many
 // lines as its owner asks. The destructor closes its input and, if it does
 // not end by itself within a few seconds, kills it.
 class LineProcess {
  public:
-  explicit LineProcess(const ProcessSpec& process);  // input and time limit unused
+  explicit LineProcess(const ProcessLaunch& process);  // input and time limit unused
   ~LineProcess();
   LineProcess(const LineProcess&) = delete;
   LineProcess& operator=(const LineProcess&) = delete;

@@ -22,7 +22,7 @@ struct DllExpectation {
 std::ostream& operator<<(std::ostream& out, const DllExpectation& dll) { return out << dll.name; }
 
 std::string Capture(std::vector<std::string> argv) {
-  ProcessSpec process;
+  ProcessLaunch process;
   process.argv = std::move(argv);
   process.timeLimit = std::chrono::seconds(60);
   const ProcessResult result = RunProcess(process);

@@ -36,7 +36,7 @@ std::string FileOf(const std::string& path) { return path.substr(path.rfind('/')
 
 ProcessResult RunUnderWine(const std::vector<std::string>& argv, const std::string& input,
                            const std::string& workingDirectory) {
-  ProcessSpec process;
+  ProcessLaunch process;
   process.argv.push_back(KT_WINE64);
   process.argv.insert(process.argv.end(), argv.begin(), argv.end());
   process.environment = WineEnvironment();
@@ -55,11 +55,11 @@ std::string WineCaller::Ask(const std::string& line, std::chrono::milliseconds l
     // Kestrane.dll by its file name from the working directory, Falloway.dll
     // by its full path (Wine's Z: drive is the Unix root): both ways a
     // trading program may name a library.
-    ProcessSpec spec;
-    spec.argv = {KT_WINE64, KT_DLL_CALLER, FileOf(kestraneDll_), "Z:" + fallowayDll_};
-    spec.environment = WineEnvironment();
-    spec.workingDirectory = FolderOf(kestraneDll_);
-    process_ = std::make_unique<LineProcess>(spec);
+    ProcessLaunch caller;
+    caller.argv = {KT_WINE64, KT_DLL_CALLER, FileOf(kestraneDll_), "Z:" + fallowayDll_};
+    caller.environment = WineEnvironment();
+    caller.workingDirectory = FolderOf(kestraneDll_);
+    process_ = std::make_unique<LineProcess>(caller);
   }
   std::string answer;
   if (process_->Ask(line, answer, limit)) {
