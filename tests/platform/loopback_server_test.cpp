@@ -5,7 +5,9 @@
 #include <chrono>
 #include <string>
 
+#include "answering_server.h"
 #include "loopback_server.h"
+#include "same_thread_server.h"
 #include "socket_io.h"
 
 namespace {
@@ -62,6 +64,26 @@ TEST(ScriptedServer, CloseAtOnceAndResetEndTheConnection) {
   ScriptedServer server({Step::CloseAtOnce(), Step::SendThenReset("partial")});
   EXPECT_EQ(Exchange(server.Port(), kPost), "");
   EXPECT_EQ(Exchange(server.Port(), kPost), "partial");
+}
+
+TEST(AnsweringServer, AnswersEachRequestFromItsTargetAndBody) {
+  AnsweringServer server(
+      [](const std::string& request) { return RequestTarget(request) + "|" + RequestBody(request); });
+  EXPECT_EQ(Exchange(server.Port(), kPost), "/p|abc");
+  EXPECT_EQ(Exchange(server.Port(), "GET /q?x HTTP/1.1\r\n\r\n"), "/q?x|");
+  EXPECT_TRUE(server.WaitUntilServed(2, 2000));
+}
+
+TEST(SameThreadServer, AnswersARequestAlreadySent) {
+  SameThreadServer server;
+  detail::Socket client = detail::ConnectToLoopback(server.Port(), 1000);
+  ASSERT_TRUE(client.Valid());
+  detail::SendAll(client.Fd(), kPost, kNeverStop);
+  ASSERT_TRUE(server.Answer("answer"));
+  EXPECT_EQ(detail::ReadUntilClosed(client.Fd(), 1000, kNeverStop), "answer");
+  client.Close();
+  server.Hangup();
+  EXPECT_FALSE(server.Answer("nobody asked")) << "no connection was waiting";
 }
 
 TEST(ClosedPort, RefusesConnections) {

@@ -81,7 +81,9 @@ TEST_F(Tls, CertificatesAreVerifiedUnlessTheFlagsWaiveThatError) {
     EXPECT_EQ(plain.ConnectionCount(), before + (c.accepted ? 1 : 0)) << "nothing is sent to a refused peer";
     // SNI names hosts, never addresses.
     const std::string name = c.host == std::u16string(u"localhost") ? "localhost" : "";
-    if (c.accepted) EXPECT_EQ(front.ServerNames(), std::vector<std::string>{name});
+    if (c.accepted) {
+      EXPECT_EQ(front.ServerNames(), std::vector<std::string>{name});
+    }
   }
 }
 

@@ -3,6 +3,7 @@
 #include <poll.h>
 #include <sys/socket.h>
 
+#include <chrono>
 #include <utility>
 
 namespace testsupport::detail {
@@ -27,6 +28,15 @@ void AcceptLoop::Run() {
     handler_(std::move(connection), stop_);
     handled_.fetch_add(1);
   }
+}
+
+bool AcceptLoop::WaitForHandled(std::size_t count, int timeoutMs) const {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (Handled() < count) {
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  return true;
 }
 
 }  // namespace testsupport::detail

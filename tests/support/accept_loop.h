@@ -25,6 +25,8 @@ class AcceptLoop {
   std::uint16_t Port() const { return port_; }
   std::size_t Accepted() const { return accepted_.load(); }
   std::size_t Handled() const { return handled_.load(); }
+  // Waits (at most timeoutMs) until `count` connections have been handled.
+  bool WaitForHandled(std::size_t count, int timeoutMs) const;
 
  private:
   void Run();

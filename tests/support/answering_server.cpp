@@ -1,7 +1,5 @@
 #include "answering_server.h"
 
-#include <chrono>
-#include <thread>
 #include <utility>
 
 #include "accept_loop.h"
@@ -40,12 +38,7 @@ std::uint16_t AnsweringServer::Port() const { return impl_->loop->Port(); }
 std::size_t AnsweringServer::Served() const { return impl_->loop->Handled(); }
 
 bool AnsweringServer::WaitUntilServed(std::size_t count, int timeoutMs) const {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  while (Served() < count) {
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
-  return true;
+  return impl_->loop->WaitForHandled(count, timeoutMs);
 }
 
 std::string RequestTarget(const std::string& request) {

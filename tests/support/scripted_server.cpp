@@ -1,7 +1,5 @@
 #include <algorithm>
-#include <chrono>
 #include <mutex>
-#include <thread>
 #include <utility>
 
 #include "accept_loop.h"
@@ -131,12 +129,7 @@ std::vector<std::string> ScriptedServer::Requests() const {
 std::size_t ScriptedServer::ConnectionCount() const { return impl_->loop->Accepted(); }
 
 bool ScriptedServer::WaitForHandled(std::size_t count, int timeoutMs) const {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  while (impl_->loop->Handled() < count) {
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return true;
+  return impl_->loop->WaitForHandled(count, timeoutMs);
 }
 
 }  // namespace testsupport

@@ -106,8 +106,14 @@ struct TlsFront::Impl {
       std::lock_guard<std::mutex> lock(mutex);
       serverNames.push_back(name == nullptr ? "" : name);
     }
-    Socket upstream = detail::ConnectToLoopback(upstreamPort, 1000);
-    if (upstream.Valid()) Relay(ssl.get(), client.Fd(), upstream.Fd(), stop);
+    // The server behind is reached once the request starts to arrive, so
+    // that its own wait for the request starts then too.
+    char first[16 * 1024];
+    const int got = Drive(ssl.get(), client.Fd(), kIdleMs, stop,
+                          [&] { return SSL_read(ssl.get(), first, sizeof first); });
+    Socket upstream = got > 0 ? detail::ConnectToLoopback(upstreamPort, 1000) : Socket();
+    if (upstream.Valid() && detail::SendAll(upstream.Fd(), std::string(first, static_cast<std::size_t>(got)), stop))
+      Relay(ssl.get(), client.Fd(), upstream.Fd(), stop);
     SSL_shutdown(ssl.get());  // close_notify, without waiting for the reply
     ERR_clear_error();
   }

@@ -1,7 +1,8 @@
 // A TLS front for the loopback servers: listens on 127.0.0.1, completes the
-// handshake with one of the test certificates (tests/support/tls), then
-// relays the plain bytes to a server on another loopback port and its
-// answer back, until that server closes. Connections are served one after
+// handshake with one of the test certificates (tests/support/tls), then,
+// once the request starts to arrive, relays the plain bytes to a server on
+// another loopback port and its answer back, until that server closes. A
+// connection that sends nothing never reaches that server. Connections are served one after
 // another; every wait is bounded and the front stops in its destructor.
 //
 //   ScriptedServer plain({Step::Respond(HttpResponse(200, {}, "42"))});

@@ -2,6 +2,7 @@
 
 #include <fstream>
 #include <cstdlib>
+#include <utility>
 
 #include "call_line.h"
 
@@ -45,7 +46,8 @@ ProcessResult RunUnderWine(const std::vector<std::string>& argv, const std::stri
   return RunProcess(process);
 }
 
-WineCaller::WineCaller() = default;
+WineCaller::WineCaller(std::string kestraneDll, std::string fallowayDll)
+    : kestraneDll_(std::move(kestraneDll)), fallowayDll_(std::move(fallowayDll)) {}
 WineCaller::~WineCaller() = default;
 
 std::string WineCaller::Ask(const std::string& line, std::chrono::milliseconds limit) {
@@ -54,9 +56,9 @@ std::string WineCaller::Ask(const std::string& line, std::chrono::milliseconds l
     // by its full path (Wine's Z: drive is the Unix root): both ways a
     // trading program may name a library.
     ProcessSpec spec;
-    spec.argv = {KT_WINE64, KT_DLL_CALLER, FileOf(KT_KESTRANE_DLL), std::string("Z:") + KT_FALLOWAY_DLL};
+    spec.argv = {KT_WINE64, KT_DLL_CALLER, FileOf(kestraneDll_), "Z:" + fallowayDll_};
     spec.environment = WineEnvironment();
-    spec.workingDirectory = FolderOf(KT_KESTRANE_DLL);
+    spec.workingDirectory = FolderOf(kestraneDll_);
     process_ = std::make_unique<LineProcess>(spec);
   }
   std::string answer;

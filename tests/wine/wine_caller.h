@@ -20,7 +20,7 @@ ProcessResult RunUnderWine(const std::vector<std::string>& argv, const std::stri
 // dies it is started afresh on the next.
 class WineCaller {
  public:
-  WineCaller();
+  explicit WineCaller(std::string kestraneDll = KT_KESTRANE_DLL, std::string fallowayDll = KT_FALLOWAY_DLL);
   ~WineCaller();
 
   // The caller's answer to one line (call_line.h, call_dispatch.h), or
@@ -30,6 +30,8 @@ class WineCaller {
   long ResidentKiB() const;
 
  private:
+  std::string kestraneDll_;
+  std::string fallowayDll_;
   std::unique_ptr<LineProcess> process_;
 };
 

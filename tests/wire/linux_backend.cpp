@@ -1,10 +1,12 @@
 // The wire table against libKestrane.so and libFalloway.so, loaded by file
 // name into this process, through the same call dispatcher as the Windows
-// caller program.
-#include <cstring>
+// caller program. Built twice: for the plain libraries and, with
+// KT_WIRE_OVER_TLS, for their https copies.
+#include <cstdlib>
 
 #include "call_dispatch.h"
 #include "loaded_library.h"
+#include "tls_front.h"
 #include "wire_backend.h"
 
 namespace wire {
@@ -12,13 +14,17 @@ namespace {
 
 class LinuxBackend : public WireBackend {
  public:
+  LinuxBackend() {
+    // The https build trusts the test CA through OpenSSL's default paths.
+    if (OverTls()) setenv("SSL_CERT_FILE", testsupport::TestCaFile().c_str(), 1);
+  }
   Platform Which() const override { return Platform::Linux; }
+  bool OverTls() const override { return KT_WIRE_OVER_TLS; }
 
  protected:
   std::string Call(const std::string& line, long) override {
     return dllcaller::RunLine(
         [this](const char* name) -> void* {
-          if (std::strcmp(name, "ClientPost") == 0) return reinterpret_cast<void*>(&dllcaller::ClientPost);
           if (void* address = kestrane_.Address(name)) return address;
           return falloway_.Address(name);
         },

@@ -2,18 +2,39 @@
 
 #include <optional>
 
+#include "tls_front.h"
+
 namespace wire {
 
 using testsupport::ScriptedServer;
 using testsupport::Step;
 using testsupport::StepAction;
+using testsupport::TestCertificate;
+using testsupport::TlsFront;
+
+namespace {
+
+// Over TLS the table's exchanges run as they stand; what happens at the
+// connection itself is the plain table's business.
+std::string WhyNotOverTls(const WireCase& c) {
+  if (!c.script) return "nothing listens: the same over either scheme";
+  for (const Step& step : c.script())
+    if (step.action != StepAction::Respond) return "closes, resets and stalls are the plain table's";
+  return "";
+}
+
+}  // namespace
+
+std::string WireBackend::CannotRun(const WireCase& c) const { return OverTls() ? WhyNotOverTls(c) : ""; }
 
 Observed WireBackend::Run(const WireCase& c) {
   std::vector<Step> steps;
   std::optional<ScriptedServer> server;
+  std::optional<TlsFront> front;
   if (c.script) {
     steps = c.script();
-    server.emplace(steps, PortOf(c.call.service));
+    server.emplace(steps, OverTls() ? 0 : PortOf(c.call.service));
+    if (OverTls()) front.emplace(TestCertificate::Localhost, server->Port(), PortOf(c.call.service));
   }
   Observed seen;
   seen.resultLine = Call(c.call.line, c.PatienceMs());

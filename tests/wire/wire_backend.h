@@ -21,15 +21,18 @@ class Backend {
  public:
   virtual ~Backend() = default;
   virtual Platform Which() const = 0;
+  // True for the https builds, run against the TLS front on the ports.
+  virtual bool OverTls() const { return false; }
   // Why `c` cannot run here; empty when it can.
   virtual std::string CannotRun(const WireCase& c) const = 0;
   virtual Observed Run(const WireCase& c) = 0;
 };
 
-// A backend whose calls reach loopback servers on the services' ports.
+// A backend whose calls reach loopback servers on the services' ports
+// (over TLS: the TLS front there, with the servers behind it).
 class WireBackend : public Backend {
  public:
-  std::string CannotRun(const WireCase&) const override { return ""; }
+  std::string CannotRun(const WireCase& c) const override;
   Observed Run(const WireCase& c) override;
 
  protected:

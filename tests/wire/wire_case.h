@@ -1,5 +1,4 @@
-// One wire case: a call of an export (or of the client itself), what must
-// reach the server, the server's scripted answer, and what the caller must
+// One wire case: a call of an export, what must reach the server, the server's scripted answer, and what the caller must
 // get back. The table (wire_cases.cpp) is written once and read by every
 // backend: the Linux libraries in-process, the DLLs under Wine, and the
 // exports over the fake platform.
@@ -56,7 +55,6 @@ struct WireCase {
   std::string notOnFake;       // empty: runs over the fake platform too; else why it cannot
   std::vector<Deviation> deviations;
   long maxMs = 0;              // 0: no bound on the call's time
-  long minMs = 0;
 
   const Outcome& ExpectedOn(Platform platform) const;
   std::size_t ConnectionsOn(Platform platform) const;  // 0 when nothing listens
@@ -69,8 +67,9 @@ void PrintTo(const WireCase& c, std::ostream* out);
 const std::vector<WireCase>& Cases();
 
 // The whole head a platform puts on the wire for `call`: request line,
-// every header line in order, the blank line.
-std::string ExpectedHead(Platform platform, const Call& call);
+// every header line in order, the blank line. The https builds name
+// "localhost" with the same ports.
+std::string ExpectedHead(Platform platform, const Call& call, bool overTls = false);
 
 // The fixed loopback port of a service, as the libraries were built.
 std::uint16_t PortOf(Service service);

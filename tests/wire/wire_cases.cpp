@@ -172,18 +172,6 @@ Call NotPosted(Call call) {
   return call;
 }
 
-// The client itself with short time-outs against the signal port.
-constexpr int kConnectMs = 500;
-constexpr int kSendMs = 500;
-constexpr int kReceiveMs = 300;
-
-Call ClientPost() {
-  const std::string body = "a=1";
-  return {Line("ClientPost", {TextArg("http://" KT_TEST_SIGNAL_SERVER_HOST "/stall"), IntArg(kConnectMs),
-                              IntArg(kSendMs), IntArg(kReceiveMs), TextArg(body), "r", BufferArg(256, 0)}),
-          Service::Signal, "/stall", body, "Content-Length: 3\r\n"};
-}
-
 // ---- outcomes --------------------------------------------------------------
 
 Outcome Int(int ret, int value) { return {ret, {value}, {}, {}}; }
@@ -196,9 +184,6 @@ Outcome Recv(int ret, int status, const std::string& written, const std::string&
 Outcome Text(int ret, const std::string& written) { return {ret, {}, {}, {Buffer(written, kReplyBuffer)}}; }
 Outcome Word(int ret, const std::string& word) { return {ret, {}, {}, {Buffer(word, kWordBuffer)}}; }
 Outcome Stamp(int ret, const std::string& written) { return {ret, {}, {}, {Buffer(written, kStampBuffer)}}; }
-Outcome Client(int ret, int lastError, const std::string& reply) {
-  return {ret, {lastError}, {}, {reply + std::string(256 - reply.size(), '\0')}};
-}
 
 // ---- answers ---------------------------------------------------------------
 
@@ -493,45 +478,12 @@ void AddFraming(std::vector<WireCase>& t) {
   t.push_back(Row("Text_ZeroByteEndsTheText", account, Utf8(std::string("ab\0cd", 5)), Text(1, "ab")));
 }
 
-void AddQuietServers(std::vector<WireCase>& t) {
-  const std::string fine = HttpResponse(200, {}, "42");
-  const std::string longBody = HttpResponse(200, {}, std::string(100, '4'));
-  const long slack = 1500;
-  auto quiet = [&](std::string name, std::vector<Step> steps, Outcome expected, std::size_t connections,
-                   long minMs) {
-    WireCase c = OnWireOnly(Row(std::move(name), ClientPost(), Steps(std::move(steps)), std::move(expected)),
-                            connections);
-    c.minMs = minMs;
-    c.maxMs = 3 * kReceiveMs + slack;
-    t.push_back(std::move(c));
-  };
-  const Outcome timedOut = Client(0, 12002, "");  // ERROR_WINHTTP_TIMEOUT
-  // Wine's WinHTTP bounds each read of the head by the receive-response
-  // time-out the client sets (without it, by nothing), reports the time-out
-  // as the socket's WSAETIMEDOUT and sends the retries on the same connection.
-  const Deviation wineHeadTimeOut{Platform::Wine, Client(0, 10060, ""), 1,
-                                  "Wine's WinHTTP times out a head read with WSAETIMEDOUT, retries on that connection"};
-  quiet("Quiet_AcceptsAndNeverAnswers", {Step::Hold()}, timedOut, 3, 3 * kReceiveMs);
-  t.back().deviations.push_back(wineHeadTimeOut);
-  // The server serves one connection at a time: the retries wait behind the stalled one.
-  quiet("Quiet_StallsInsideTheHead", {Step::Trickle(fine, 10, 5000)}, timedOut, 1, 3 * kReceiveMs);
-  t.back().deviations.push_back(wineHeadTimeOut);
-  quiet("Quiet_StallsMidBody", {Step::Trickle(longBody, longBody.size() - 90, 5000)}, timedOut, 1, kReceiveMs);
-  t.back().deviations.push_back({Platform::Wine, Client(0, 10060, ""), 1,
-                                 "Wine's WinHTTP reports a body read that timed out with the socket's WSAETIMEDOUT"});
-  // lastError keeps the latest failure recorded, here the second time-out.
-  quiet("Quiet_TwoSilentAttemptsThenAnswer", {Step::Hold(), Step::Hold(), Step::Respond(fine)},
-        Client(1, 12002, "42"), 3, 2 * kReceiveMs);
-  t.back().deviations.push_back(wineHeadTimeOut);
-}
-
 std::vector<WireCase> Build() {
   std::vector<WireCase> table;
   AddFormBodies(table);
   AddReplyRules(table);
   AddUnreachable(table);
   AddFraming(table);
-  AddQuietServers(table);
   return table;
 }
 
@@ -578,10 +530,11 @@ std::uint16_t PortOf(Service service) {
   return static_cast<std::uint16_t>(std::stoi(host.substr(host.rfind(':') + 1)));
 }
 
-std::string ExpectedHead(Platform platform, const Call& call) {
-  const std::string host = call.line.compare(0, 10, "ClientPost") == 0 || call.service == Service::Signal
-                               ? KT_TEST_SIGNAL_SERVER_HOST
-                               : KT_TEST_ACCOUNT_SERVICE_HOST;
+std::string ExpectedHead(Platform platform, const Call& call, bool overTls) {
+  const bool toSignal = call.service == Service::Signal;
+  const std::string host = overTls    ? "localhost:" + D(PortOf(toSignal ? Service::Signal : Service::Account))
+                           : toSignal ? KT_TEST_SIGNAL_SERVER_HOST
+                                      : KT_TEST_ACCOUNT_SERVICE_HOST;
   const std::string requestLine = "POST " + call.path + " HTTP/1.1\r\n";
   switch (platform) {
     case Platform::Linux:  // our stand-in: host and agent first, one exchange per connection
