@@ -30,10 +30,11 @@ class WaitBudget {
   // 0 or less: no bound.
   explicit WaitBudget(int totalMs)
       : limited_(totalMs > 0), end_(Clock::now() + std::chrono::milliseconds(limited_ ? totalMs : 0)) {}
-  // What is left as a poll() argument: -1 without a bound, 0 once spent.
+  // What is left as a poll() argument, rounded up so that no wait ends
+  // early: -1 without a bound, 0 once spent.
   int LeftMs() const {
     if (!limited_) return -1;
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end_ - Clock::now()).count();
+    auto left = std::chrono::ceil<std::chrono::milliseconds>(end_ - Clock::now()).count();
     return left > 0 ? static_cast<int>(left) : 0;
   }
   bool Spent() const { return LeftMs() == 0; }
