@@ -63,6 +63,10 @@ struct StallCase {
   std::optional<long> wholeHeadMs;
 };
 
+void PrintTo(const StallCase& c, std::ostream* out) {
+  *out << c.name << " (" << (c.answered ? "answered" : "unanswered") << " within " << c.maximumMs << " ms)";
+}
+
 const std::string kFine = HttpResponse(200, {}, "42");
 const std::string kLongBody = HttpResponse(200, {}, std::string(100, '4'));
 // Everything up to ten bytes into the body, then silence.

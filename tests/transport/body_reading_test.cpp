@@ -44,6 +44,10 @@ struct BodyCase {
   std::size_t replyBytes = std::string::npos;  // leading body bytes that make the reply
 };
 
+void PrintTo(const BodyCase& c, std::ostream* out) {
+  *out << c.name << " (" << c.bytes << " body bytes, status " << c.status << ")";
+}
+
 class BodySizeTest : public FakePlatformTest, public ::testing::WithParamInterface<BodyCase> {};
 
 TEST_P(BodySizeTest, BodyIsReadAndDecodedWhole) {
@@ -92,6 +96,12 @@ struct CutShortCase {
   std::uint32_t lastError;
   bool readsNothing = false;
 };
+
+void PrintTo(const CutShortCase& c, std::ostream* out) {
+  *out << c.name << " (" << c.bodyBytes << " body bytes";
+  if (c.failing != fake::Call::Open) *out << ", failing " << fake::CallName(c.failing);
+  *out << ")";
+}
 
 class CutShortTest : public FakePlatformTest, public ::testing::WithParamInterface<CutShortCase> {};
 
@@ -167,6 +177,10 @@ struct DecodeCase {
   std::string body;
   std::u16string text;
 };
+
+void PrintTo(const DecodeCase& c, std::ostream* out) {
+  *out << c.name << " (" << transporttest::Readable(c.contentType) << ")";
+}
 
 class DecodeTest : public FakePlatformTest, public ::testing::WithParamInterface<DecodeCase> {};
 
@@ -245,6 +259,10 @@ struct BodyAllocationCase {
   std::size_t textUnits;  // decoded reply when sent
   std::uint32_t lastError;
 };
+
+void PrintTo(const BodyAllocationCase& c, std::ostream* out) {
+  *out << c.name << " (allocation " << c.failAt << " fails, " << (c.sent ? "sent" : "not sent") << ")";
+}
 
 class BodyAllocationTest : public FakePlatformTest, public ::testing::WithParamInterface<BodyAllocationCase> {};
 

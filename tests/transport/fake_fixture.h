@@ -6,7 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <cstddef>
+#include <cstdio>
 #include <string>
+#include <string_view>
+#include <type_traits>
 
 #include "allocation_gate.h"
 #include "fake_platform.h"
@@ -22,6 +25,29 @@ inline std::string Narrow(const WideString& text) {
   for (WideChar c : text) narrow.push_back(c < 0x80 ? static_cast<char>(c) : '?');
   return narrow;
 }
+
+// Text fit for a test's printed parameter: printable ASCII as it stands,
+// any other byte as \xNN and any other UTF-16 unit as \uXXXX; long text
+// cut short.
+template <typename Unit>
+std::string Escaped(std::basic_string_view<Unit> text) {
+  constexpr std::size_t kShown = 40;
+  if (text.size() > kShown) return Escaped(text.substr(0, kShown)) + "...(" + std::to_string(text.size()) + " in all)";
+  std::string out;
+  for (Unit c : text) {
+    const unsigned unit = static_cast<std::make_unsigned_t<Unit>>(c);
+    if (unit >= 0x20 && unit < 0x7F) {
+      out.push_back(static_cast<char>(unit));
+      continue;
+    }
+    char escape[8];
+    std::snprintf(escape, sizeof escape, sizeof(Unit) == 1 ? "\\x%02X" : "\\u%04X", unit);
+    out += escape;
+  }
+  return out;
+}
+inline std::string Readable(std::string_view bytes) { return '"' + Escaped(bytes) + '"'; }
+inline std::string Readable(std::u16string_view text) { return '"' + Escaped(text) + '"'; }
 
 inline const WideString kHttpUrl = WTEXT("http://service.test/api/call");
 

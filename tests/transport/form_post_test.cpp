@@ -17,6 +17,8 @@ struct BodyCase {
   std::u16string headerText;
 };
 
+void PrintTo(const BodyCase& c, std::ostream* out) { *out << "body " << transporttest::Readable(c.body); }
+
 class FormPostHeaderTest : public FakePlatformTest, public ::testing::WithParamInterface<BodyCase> {};
 
 TEST_P(FormPostHeaderTest, PostsTheBodyWithItsExactLength) {

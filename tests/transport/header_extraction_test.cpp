@@ -29,6 +29,8 @@ struct HeaderCase {
   std::u16string cookies;
 };
 
+void PrintTo(const HeaderCase& c, std::ostream* out) { *out << c.name; }
+
 class HeaderValueTest : public FakePlatformTest, public ::testing::WithParamInterface<HeaderCase> {};
 
 // A body as long as the case announces, where that is a plausible length.
@@ -140,6 +142,10 @@ struct PageCase {
   std::size_t sends;
 };
 
+void PrintTo(const PageCase& c, std::ostream* out) {
+  *out << c.name << " (" << c.pages.size() << " pages, " << (c.sent ? "sent" : "not sent") << ")";
+}
+
 class GetPageTest : public FakePlatformTest, public ::testing::WithParamInterface<PageCase> {};
 
 TEST_P(GetPageTest, TruncatedHtmlPageIsAFailedAttempt) {
@@ -174,6 +180,11 @@ struct TrimCase {
   const char16_t* trimmed;
 };
 
+void PrintTo(const TrimCase& c, std::ostream* out) {
+  using transporttest::Readable;
+  *out << Readable(c.text) << " trimmed of " << Readable(c.set) << " is " << Readable(c.trimmed);
+}
+
 class TrimCharsTest : public ::testing::TestWithParam<TrimCase> {};
 
 TEST_P(TrimCharsTest, TrimsBothEnds) {
@@ -194,6 +205,10 @@ struct LyingSizeCase {
   DWORD reported;
   std::size_t keptUnits;  // units kept (an odd last byte still fills one unit)
 };
+
+void PrintTo(const LyingSizeCase& c, std::ostream* out) {
+  *out << c.name << " (reports " << c.reported << " bytes, keeps " << c.keptUnits << " units)";
+}
 
 class LyingHeaderSizeTest : public FakePlatformTest, public ::testing::WithParamInterface<LyingSizeCase> {};
 

@@ -43,6 +43,10 @@ struct VerbCase {
   const char16_t* wireVerb;  // verb given to WinHttpOpenRequest when sent
 };
 
+void PrintTo(const VerbCase& c, std::ostream* out) {
+  *out << transporttest::Readable(c.verb) << (c.sent ? " is sent" : " is refused");
+}
+
 class VerbTest : public FakePlatformTest, public ::testing::WithParamInterface<VerbCase> {};
 
 TEST_P(VerbTest, OnlyGetAndPostInAnyCaseAreSent) {
@@ -159,6 +163,10 @@ struct FailureCase {
   std::size_t sends;          // WinHttpSendRequest calls made
 };
 
+void PrintTo(const FailureCase& c, std::ostream* out) {
+  *out << c.name << " (" << fake::CallName(c.call) << " fails " << c.count << "x with " << c.error << ")";
+}
+
 class FailedStepTest : public FakePlatformTest, public ::testing::WithParamInterface<FailureCase> {};
 
 TEST_P(FailedStepTest, FailsCleanlyWithTheRecordedReason) {
@@ -260,6 +268,10 @@ struct SecureCase {
   DWORD port;
 };
 
+void PrintTo(const SecureCase& c, std::ostream* out) {
+  *out << transporttest::Readable(c.url) << (c.verify ? " verifying" : " not verifying") << " certificates";
+}
+
 class SchemeTest : public FakePlatformTest, public ::testing::WithParamInterface<SecureCase> {};
 
 TEST_P(SchemeTest, CertificateErrorsAreIgnoredOnlyOnHttpsWithoutVerification) {
@@ -318,6 +330,8 @@ struct RedirectSwitchCase {
   const char16_t* verb;
   bool switchFails;
 };
+
+void PrintTo(const RedirectSwitchCase& c, std::ostream* out) { *out << c.name; }
 
 class RedirectSwitchTest : public FakePlatformTest, public ::testing::WithParamInterface<RedirectSwitchCase> {};
 

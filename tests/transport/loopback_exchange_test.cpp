@@ -72,6 +72,8 @@ struct ReplyCase {
   std::string text;
 };
 
+void PrintTo(const ReplyCase& c, std::ostream* out) { *out << c.name << " (status " << c.status << ")"; }
+
 class LoopbackReplyTest : public LoopbackTest, public ::testing::WithParamInterface<ReplyCase> {};
 
 TEST_P(LoopbackReplyTest, AnyResponseThatArrivesIsTheReply) {
@@ -114,6 +116,10 @@ struct DecodedCase {
   WideString text;
   bool closeDelimited = false;  // no Content-Length: the body ends with the connection
 };
+
+void PrintTo(const DecodedCase& c, std::ostream* out) {
+  *out << c.name << (c.closeDelimited ? " (body ends with the connection)" : "");
+}
 
 class LoopbackDecodeTest : public LoopbackTest, public ::testing::WithParamInterface<DecodedCase> {};
 

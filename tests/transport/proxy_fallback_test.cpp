@@ -42,6 +42,10 @@ struct FallbackCase {
   std::size_t handedOut;         // strings the platform handed out
 };
 
+void PrintTo(const FallbackCase& c, std::ostream* out) {
+  *out << c.name << " (" << c.failedSends << " failed sends, " << (c.sent ? "sent" : "not sent") << ")";
+}
+
 fake::UserProxyConfig ScriptConfig() {
   fake::UserProxyConfig config;
   config.autoDetect = TRUE;

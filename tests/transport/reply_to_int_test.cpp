@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "fake_fixture.h"
 #include "transport/form_post.h"
 
 namespace {
@@ -8,6 +9,10 @@ struct ReplyCase {
   const char16_t* reply;
   std::int32_t expected;
 };
+
+void PrintTo(const ReplyCase& c, std::ostream* out) {
+  *out << transporttest::Readable(c.reply) << " reads as " << c.expected;
+}
 
 class ReplyToIntTest : public ::testing::TestWithParam<ReplyCase> {};
 
