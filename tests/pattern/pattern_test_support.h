@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <string>
 
+#include "allocation_hook.h"
 #include "platform/seam.h"
 
 namespace pattern_test {
@@ -46,12 +47,14 @@ struct ByPattern {
   }
 };
 
-// Fails the allocations from the `failAt`-th on (counting from 1) while armed.
+// Fails the allocations from the `failAt`-th on (counting from 1) while it lives.
 class AllocationFailer {
  public:
-  explicit AllocationFailer(int failAt);
-  ~AllocationFailer();
-  int seen() const;
+  explicit AllocationFailer(int failAt) { testalloc::AllocationHook::FailFrom(static_cast<std::size_t>(failAt)); }
+  ~AllocationFailer() { testalloc::AllocationHook::Open(); }
+  AllocationFailer(const AllocationFailer&) = delete;
+  AllocationFailer& operator=(const AllocationFailer&) = delete;
+  int seen() const { return static_cast<int>(testalloc::AllocationHook::Count()); }
 };
 
 }  // namespace pattern_test

@@ -16,6 +16,7 @@ struct ThreadCounter {
   bool armed = false;
   bool inside = false;  // set while recording, so the recording itself is not counted
   std::size_t failAt = 0;
+  bool failRest = false;  // also fail every allocation after failAt
   std::size_t counted = 0;
   bool fired = false;
 };
@@ -64,6 +65,11 @@ void AllocationHook::FailOnly(std::size_t failAt) {
   gCounter.armed = gWarmed;
 }
 
+void AllocationHook::FailFrom(std::size_t firstFailing) {
+  FailOnly(firstFailing);
+  gCounter.failRest = true;
+}
+
 void AllocationHook::Open() { gCounter.armed = false; }
 std::size_t AllocationHook::Count() { return gCounter.counted; }
 bool AllocationHook::Fired() { return gCounter.fired; }
@@ -75,7 +81,9 @@ bool AllocationHook::Allow() {
   c.inside = true;
   RememberSite(HashOfCallStack());
   c.inside = false;
-  if (++c.counted != c.failAt) return true;
+  ++c.counted;
+  const bool fails = c.failRest ? c.failAt != 0 && c.counted >= c.failAt : c.counted == c.failAt;
+  if (!fails) return true;
   c.fired = true;
   return false;
 }

@@ -15,6 +15,8 @@ class AllocationHook {
   // Starts counting on this thread; allocation number `failAt` (from 1)
   // fails, and only that one; 0 fails none.
   static void FailOnly(std::size_t failAt);
+  // The same, but every allocation from number `firstFailing` on fails.
+  static void FailFrom(std::size_t firstFailing);
   // Stops counting; the counts stay readable until the next FailOnly.
   static void Open();
 
