@@ -78,21 +78,21 @@ TEST_P(DllLayout, CarriesItsVersionResource) {
   EXPECT_FALSE(value("FileDescription").empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Deliverables, DllLayout,
-    ::testing::Values(
-        DllExpectation{"Kestrane", KT_KESTRANE_DLL, {"SendSignal", "RecvSignal", "CheckPosition", "UpdateTS", "CheckLimits"}},
-        DllExpectation{"Falloway", KT_FALLOWAY_DLL, {"CheckAccount", "UpdateBalance", "GetLastUpdate", "UpdateHistory"}}),
-    [](const ::testing::TestParamInfo<DllExpectation>& param) { return std::string(param.param.name); });
+const std::vector<std::string> kKestraneExports = {"SendSignal", "RecvSignal", "CheckPosition", "UpdateTS", "CheckLimits"};
+const std::vector<std::string> kFallowayExports = {"CheckAccount", "UpdateBalance", "GetLastUpdate", "UpdateHistory"};
+std::string CaseName(const ::testing::TestParamInfo<DllExpectation>& param) { return param.param.name; }
+
+INSTANTIATE_TEST_SUITE_P(Deliverables, DllLayout,
+                         ::testing::Values(DllExpectation{"Kestrane", KT_KESTRANE_DLL, kKestraneExports},
+                                           DllExpectation{"Falloway", KT_FALLOWAY_DLL, kFallowayExports}),
+                         CaseName);
 
 #if defined(KT_KESTRANE_TLS_DLL)
 // The https builds: TLS is the platform's, nothing of ours comes with it.
-INSTANTIATE_TEST_SUITE_P(
-    HttpsBuilds, DllLayout,
-    ::testing::Values(
-        DllExpectation{"Kestrane", KT_KESTRANE_TLS_DLL, {"SendSignal", "RecvSignal", "CheckPosition", "UpdateTS", "CheckLimits"}},
-        DllExpectation{"Falloway", KT_FALLOWAY_TLS_DLL, {"CheckAccount", "UpdateBalance", "GetLastUpdate", "UpdateHistory"}}),
-    [](const ::testing::TestParamInfo<DllExpectation>& param) { return std::string(param.param.name); });
+INSTANTIATE_TEST_SUITE_P(HttpsBuilds, DllLayout,
+                         ::testing::Values(DllExpectation{"Kestrane", KT_KESTRANE_TLS_DLL, kKestraneExports},
+                                           DllExpectation{"Falloway", KT_FALLOWAY_TLS_DLL, kFallowayExports}),
+                         CaseName);
 #endif
 
 }  // namespace
