@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "platform/linux/utf8_validation.h"
+
 namespace winhttp_linux {
 namespace {
 
@@ -45,8 +47,8 @@ char16_t Windows1252Unit(unsigned char byte) {
 }
 
 // Bytes below 0x80 from the front, eight at a time while it can: bodies are
-// mostly ASCII, and such runs decode the same in both code pages. A run is
-// cut at kAsciiBlock bytes, so that it is widened while still in cache.
+// mostly ASCII. A run is cut at kAsciiBlock bytes, so that it is widened
+// while still in cache.
 constexpr std::size_t kAsciiBlock = 4096;
 
 std::size_t AsciiRunLength(const unsigned char* bytes, std::size_t count) {
@@ -62,18 +64,10 @@ std::size_t AsciiRunLength(const unsigned char* bytes, std::size_t count) {
   return run;
 }
 
-bool StartsAsciiWord(const unsigned char* bytes) {
-  std::uint64_t word;
-  std::memcpy(&word, bytes, sizeof word);
-  return (word & 0x8080808080808080u) == 0;
-}
-
 // A plain loop, so the compiler widens many bytes per step.
 void WidenAscii(const unsigned char* bytes, std::size_t count, char16_t* out) {
   for (std::size_t i = 0; i < count; ++i) out[i] = bytes[i];
 }
-
-bool IsContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
 
 // Reads the sequence that starts with the byte at `at` (0x80 or above) and
 // moves `at` past it: past the whole sequence when it is well formed (the
@@ -91,41 +85,13 @@ bool ReadSequence(const unsigned char* bytes, std::size_t count, std::size_t& at
   return true;
 }
 
-// Walks the UTF-8 text once, telling `sink` about ASCII runs, decoded code
-// points and invalid subparts; counting and decoding share it. Stops early
-// (false) when the sink refuses more. Two-byte sequences, and three-byte
-// ones whose lead puts no bound on the second byte, are read inline: they
-// are most of the non-ASCII text there is.
+// The exact rules, one character at a time, from `at` to the first
+// character boundary at or past `limit`. False when the sink refuses more.
 template <typename Sink>
-bool WalkUtf8(const unsigned char* bytes, std::size_t count, Sink& sink) {
-  std::size_t at = 0;
-  while (at < count) {
-    const unsigned char lead = bytes[at];
-    if (lead < 0x80) {
-      // A run of eight or more goes in blocks; a short one between
-      // multi-byte characters unit by unit, without a run's set-up.
-      if (count - at < sizeof(std::uint64_t) || !StartsAsciiWord(bytes + at)) {
-        if (!sink.CodePoint(lead)) return false;
-        ++at;
-        continue;
-      }
-      const std::size_t run = AsciiRunLength(bytes + at, count - at);
-      if (!sink.Ascii(bytes + at, run)) return false;
-      at += run;
-      continue;
-    }
-    const std::size_t left = count - at;
-    if (lead >= 0xC2 && lead <= 0xDF && left >= 2 && IsContinuation(bytes[at + 1])) {
-      if (!sink.CodePoint(static_cast<char32_t>((lead & 0x1Fu) << 6 | (bytes[at + 1] & 0x3Fu)))) return false;
-      at += 2;
-      continue;
-    }
-    if (lead >= 0xE1 && lead <= 0xEF && lead != 0xED && left >= 3 && IsContinuation(bytes[at + 1]) &&
-        IsContinuation(bytes[at + 2])) {
-      if (!sink.CodePoint(static_cast<char32_t>((lead & 0x0Fu) << 12 | (bytes[at + 1] & 0x3Fu) << 6 |
-                                                (bytes[at + 2] & 0x3Fu))))
-        return false;
-      at += 3;
+bool WalkUtf8(const unsigned char* bytes, std::size_t count, std::size_t& at, std::size_t limit, Sink& sink) {
+  while (at < limit) {
+    if (bytes[at] < 0x80) {
+      if (!sink.CodePoint(bytes[at++])) return false;
       continue;
     }
     char32_t code = 0;
@@ -135,13 +101,15 @@ bool WalkUtf8(const unsigned char* bytes, std::size_t count, Sink& sink) {
   return true;
 }
 
+// Bytes walked one by one after a run that failed the block checks,
+// before the blocks are tried again.
+constexpr std::size_t kWalkedStretch = 32;
+
+bool IsContinuation(unsigned byte) { return (byte & 0xC0) == 0x80; }
+
 struct UnitCounter {
   std::size_t units = 0;
   bool sawInvalid = false;
-  bool Ascii(const unsigned char*, std::size_t run) {
-    units += run;
-    return true;
-  }
   bool CodePoint(char32_t code) {
     units += code < 0x10000 ? 1 : 2;
     return true;
@@ -159,12 +127,6 @@ struct UnitWriter {
   std::size_t room;
   std::size_t units = 0;
   bool sawInvalid = false;
-  bool Ascii(const unsigned char* run, std::size_t length) {
-    if (length > room - units) return false;
-    WidenAscii(run, length, out + units);
-    units += length;
-    return true;
-  }
   bool CodePoint(char32_t code) {
     if (code < 0x10000) return Put(static_cast<char16_t>(code));
     if (room - units < 2) return false;
@@ -184,11 +146,119 @@ struct UnitWriter {
   }
 };
 
+// The bytes below 0x80 at the front of the eight at `bytes`: 1 to 8.
+std::size_t LeadingAscii(const unsigned char* bytes) {
+  static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the first byte is the word's lowest");
+  std::uint64_t word;
+  std::memcpy(&word, bytes, sizeof word);
+  const std::uint64_t high = word & 0x8080808080808080u;
+  return high == 0 ? 8 : static_cast<std::size_t>(__builtin_ctzll(high)) / 8;
+}
+
+using EightBytes = unsigned char __attribute__((vector_size(8)));
+using EightUnits = std::uint16_t __attribute__((vector_size(16)));
+
+void WidenEight(const unsigned char* bytes, char16_t* out) {
+  EightBytes narrow;
+  std::memcpy(&narrow, bytes, sizeof narrow);
+  const EightUnits wide = __builtin_convertvector(narrow, EightUnits);
+  std::memcpy(out, &wide, sizeof wide);
+}
+
+// Widens the ASCII run at the front of `bytes` (at most `limit` bytes, and
+// at most kAsciiBlock); returns its length.
+std::size_t WidenAsciiRun(const unsigned char* bytes, std::size_t limit, char16_t* out) {
+  const std::size_t run = AsciiRunLength(bytes, limit);
+  WidenAscii(bytes, run, out);
+  return run;
+}
+
+// The second bytes a lead allows, as bits: for three-byte leads by their
+// low four bits, bit 4 standing for 0x80-0x9F and bit 5 for 0xA0-0xBF (E0
+// refuses overlong forms, ED surrogates); for four-byte leads, bits 8 to
+// 11 for 0x80-0x8F to 0xB0-0xBF (F0 refuses overlong forms, F4 anything
+// beyond U+10FFFF, F5-FF lead nothing).
+constexpr std::uint8_t kThreeByteSeconds[16] = {0x20, 0x30, 0x30, 0x30, 0x30, 0x30, 0x30, 0x30,
+                                                0x30, 0x30, 0x30, 0x30, 0x30, 0x10, 0x30, 0x30};
+constexpr std::uint16_t kFourByteSeconds[16] = {0xE00, 0xF00, 0xF00, 0xF00, 0x100};
+
+// An ASCII step widens eight bytes, also those past its run; the units so
+// written past the run must all be written over by what follows. Text
+// decodes to at least a unit per three bytes (an ill-formed subpart is at
+// most three bytes long), hence the bytes kept ahead; and when the room
+// runs out, the exact walk stops at most one unit short of it (a pair
+// that does not fit), hence the room kept ahead.
+constexpr std::size_t kBytesAhead = 8 + 3 * 7;
+constexpr std::size_t kRoomAhead = 8 + 1;
+
+// Decodes from `position` for as long as the text and the room ahead allow
+// steps without bounds checks, leaving the rest to the exact walk. Well-
+// formed characters are read inline (with each byte's marker bits taken
+// off in one subtraction); anything else goes the exact way.
+void DecodeAhead(const unsigned char* bytes, std::size_t count, std::size_t& position, UnitWriter& writer) {
+  if (count < kBytesAhead || writer.room < kRoomAhead) return;
+  const std::size_t lastAt = count - kBytesAhead;
+  const std::size_t lastUnits = writer.room - kRoomAhead;
+  char16_t* out = writer.out;
+  std::size_t units = writer.units;
+  std::size_t at = position;
+  while (at <= lastAt && units <= lastUnits) {
+    const unsigned lead = bytes[at];
+    if (lead < 0x80) {
+      std::size_t run = LeadingAscii(bytes + at);
+      WidenEight(bytes + at, out + units);
+      if (run == 8) run += WidenAsciiRun(bytes + at + 8, std::min(count - at, writer.room - units) - 8, out + units + 8);
+      at += run;
+      units += run;
+      continue;
+    }
+    const unsigned second = bytes[at + 1];
+    const unsigned third = bytes[at + 2];
+    if (lead < 0xE0) {
+      if (lead >= 0xC2 && IsContinuation(second)) {
+        out[units++] = static_cast<char16_t>((lead << 6) + second - 0x3080);
+        at += 2;
+        continue;
+      }
+    } else if (lead < 0xF0) {
+      if ((kThreeByteSeconds[lead & 0xF] >> (second >> 5) & 1) != 0 && IsContinuation(third)) {
+        out[units++] = static_cast<char16_t>((lead << 12) + (second << 6) + third - 0xE2080);
+        at += 3;
+        continue;
+      }
+    } else if ((kFourByteSeconds[lead & 0xF] >> (second >> 4) & 1) != 0 && IsContinuation(third) &&
+               IsContinuation(bytes[at + 3])) {
+      const char32_t code = (lead << 18) + (second << 12) + (third << 6) + bytes[at + 3] - 0x3C82080 - 0x10000;
+      out[units++] = static_cast<char16_t>(0xD800 + (code >> 10));
+      out[units++] = static_cast<char16_t>(0xDC00 + (code & 0x3FF));
+      at += 4;
+      continue;
+    }
+    std::size_t next = at;
+    char32_t code = 0;
+    writer.units = units;
+    const bool complete = ReadSequence(bytes, count, next, code);
+    complete ? writer.CodePoint(code) : writer.Invalid();
+    units = writer.units;
+    at = next;
+  }
+  writer.units = units;
+  position = at;
+}
+
 }  // namespace
 
 std::size_t Utf8DecodedUnits(const unsigned char* bytes, std::size_t count, bool& sawInvalid) {
+  // Well-formed runs are counted sixteen bytes at a time; whatever fails
+  // their checks is walked for a stretch before the runs are tried again.
   UnitCounter counter;
-  WalkUtf8(bytes, count, counter);
+  std::size_t at = 0;
+  while (at < count) {
+    const ValidUtf8Run run = ValidUtf8Prefix(bytes + at, count - at);
+    counter.units += run.units;
+    at += run.bytes;
+    WalkUtf8(bytes, count, at, std::min(count, at + kWalkedStretch), counter);
+  }
   sawInvalid = counter.sawInvalid;
   return counter.units;
 }
@@ -196,7 +266,9 @@ std::size_t Utf8DecodedUnits(const unsigned char* bytes, std::size_t count, bool
 bool DecodeUtf8Into(const unsigned char* bytes, std::size_t count, char16_t* out, std::size_t room,
                     std::size_t& units, bool& sawInvalid) {
   UnitWriter writer{out, room};
-  const bool fitted = WalkUtf8(bytes, count, writer);
+  std::size_t at = 0;
+  DecodeAhead(bytes, count, at, writer);
+  const bool fitted = WalkUtf8(bytes, count, at, count, writer);
   units = writer.units;
   sawInvalid = writer.sawInvalid;
   return fitted;

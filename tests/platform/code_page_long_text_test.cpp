@@ -47,16 +47,25 @@ std::u16string ReferenceUtf8(const std::string& text) {
   return out;
 }
 
+// Converts with room to spare: nothing may be written past the count.
 std::u16string Convert(UINT codePage, const std::string& bytes) {
+  constexpr std::size_t kSpare = 40;
   const int size = static_cast<int>(bytes.size());
   const int needed = MultiByteToWideChar(codePage, 0, bytes.data(), size, nullptr, 0);
   if (needed <= 0) return u"<size query failed>";
-  std::u16string out(static_cast<std::size_t>(needed) + 4, u'#');
-  const int written = MultiByteToWideChar(codePage, 0, bytes.data(), size, out.data(), needed);
+  std::u16string out(static_cast<std::size_t>(needed) + kSpare, u'#');
+  const int written =
+      MultiByteToWideChar(codePage, 0, bytes.data(), size, out.data(), needed + static_cast<int>(kSpare));
   if (written != needed) return u"<conversion disagrees with the size query>";
-  if (out.substr(static_cast<std::size_t>(needed)) != u"####") return u"<wrote past the count>";
+  if (out.substr(static_cast<std::size_t>(needed)) != std::u16string(kSpare, u'#')) return u"<wrote past the count>";
   out.resize(static_cast<std::size_t>(needed));
   return out;
+}
+
+std::string Repeated(const std::string& piece, std::size_t times) {
+  std::string text;
+  for (std::size_t i = 0; i < times; ++i) text += piece;
+  return text;
 }
 
 // Pieces that each stress one path of the decoder.
@@ -64,7 +73,10 @@ const std::vector<std::string> kPieces = {
     "a", "plain words ", std::string(9, 'x'), std::string(40, 'y'), "\xC3\xA9", "\xDF\xBF", "\xE2\x82\xAC",
     "\xEF\xBF\xBF", "\xE0\xA0\x80", "\xED\x9F\xBF", "\xF0\x9F\x98\x80", "\xF4\x8F\xBF\xBF",
     "\xC3", "\xE2\x82", "\xF0\x9F\x98", "\x80", "\xBF", "\xC0\xAF", "\xC1\xBF", "\xE0\x80\x80", "\xED\xA0\x80",
-    "\xF4\x90\x80\x80", "\xF5\x80", "\xFF", "\xE1\x41", "\xE1\x80\x41", std::string(1, '\0')};
+    "\xF4\x90\x80\x80", "\xF5\x80", "\xFF", "\xE1\x41", "\xE1\x80\x41", std::string(1, '\0'),
+    // Long runs of one width, so that some texts hold thousands of bytes
+    // without ASCII or errors.
+    Repeated("\xC3\xA9", 300), Repeated("\xE2\x82\xAC", 200), Repeated("\xF0\x9F\x98\x80", 150)};
 
 TEST(MultiByteToWideChar, Utf8MatchesTheRulesOnMixedText) {
   std::uint32_t seed = 12345;
@@ -81,16 +93,21 @@ TEST(MultiByteToWideChar, Utf8MatchesTheRulesOnMixedText) {
 }
 
 TEST(MultiByteToWideChar, EveryOffsetAroundTheAsciiBlocks) {
-  // Long ASCII runs are cut into blocks of 8 and 4096 bytes; a sequence
-  // placed on, just before or just after any edge must decode the same.
+  // Long ASCII runs are cut into blocks of 8 and 4096 bytes, and text is
+  // checked sixteen bytes at a time; a sequence placed on, just before or
+  // just after any edge, and followed by a short or a long ASCII run, must
+  // decode the same.
   const std::string tails[] = {"\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9F\x98\x80", "\xE2\x82", "\x80", "\xF0"};
   std::vector<std::size_t> offsets;
   for (std::size_t at = 0; at < 24; ++at) offsets.push_back(at);
   for (std::size_t at = 4080; at < 4112; ++at) offsets.push_back(at);
   for (const std::string& tail : tails) {
     for (std::size_t offset : offsets) {
-      std::string text = std::string(offset, 'q') + tail + std::string(offset % 13, 'r');
-      ASSERT_EQ(Convert(CP_UTF8, text), ReferenceUtf8(text)) << "offset " << offset << ", tail of " << tail.size();
+      for (std::size_t after : {offset % 13, 16 + offset % 17}) {
+        std::string text = std::string(offset, 'q') + tail + std::string(after, 'r');
+        ASSERT_EQ(Convert(CP_UTF8, text), ReferenceUtf8(text))
+            << "offset " << offset << ", tail of " << tail.size() << ", " << after << " after";
+      }
     }
   }
 }
@@ -110,28 +127,42 @@ TEST(MultiByteToWideChar, AnsiMapsEveryByteAtEveryOffset) {
   }
 }
 
-TEST(MultiByteToWideChar, DestinationOneShortFailsWithinItsRoom) {
+TEST(MultiByteToWideChar, DestinationTooSmallGetsWholeCharactersOnly) {
   struct Case {
     const char* name;
     UINT codePage;
     DWORD flags;
     std::string bytes;
+    int destChars;  // 0: one short of the need
+    bool writesPrefix;  // strict and ANSI decoding write nothing unless all fits
   } cases[] = {
-      {"ascii as utf-8", CP_UTF8, 0, std::string(5000, 'k')},
-      {"ending in a pair", CP_UTF8, 0, std::string(100, 'k') + "\xF0\x9F\x98\x80"},
-      {"ending in an invalid byte", CP_UTF8, 0, "abc\xFF"},
-      {"strict", CP_UTF8, 0x8, "abc\xC3\xA9"},
-      {"ansi", CP_ACP, MB_PRECOMPOSED, std::string(300, '\x93')},
+      {"ascii as utf-8", CP_UTF8, 0, std::string(5000, 'k'), 0, true},
+      {"ending in a pair", CP_UTF8, 0, std::string(100, 'k') + "\xF0\x9F\x98\x80", 0, true},
+      {"ending in an invalid byte", CP_UTF8, 0, "abc\xFF", 0, true},
+      {"strict", CP_UTF8, 0x8, "abc\xC3\xA9", 0, false},
+      {"ansi", CP_ACP, MB_PRECOMPOSED, std::string(300, '\x93'), 0, false},
+      {"pair cut after a short ascii run", CP_UTF8, 0, "kkkkkkk\xF0\x9F\x98\x80" + std::string(30, 'z'), 8, true},
+      // 16 units a piece, the pair at units 10 and 11 of each.
+      {"pair cut in a long text", CP_UTF8, 0, Repeated("price \xC3\xA9 42\xF0\x9F\x98\x80 ok\n", 100), 16 * 90 + 11,
+       true},
   };
   for (const Case& c : cases) {
     const int size = static_cast<int>(c.bytes.size());
     const int needed = MultiByteToWideChar(c.codePage, c.flags, c.bytes.data(), size, nullptr, 0);
     ASSERT_GT(needed, 1) << c.name;
-    std::u16string out(static_cast<std::size_t>(needed) + 2, u'#');
+    std::u16string whole(static_cast<std::size_t>(needed), u'#');
+    ASSERT_EQ(MultiByteToWideChar(c.codePage, c.flags, c.bytes.data(), size, whole.data(), needed), needed);
+    const auto dest = static_cast<std::size_t>(c.destChars == 0 ? needed - 1 : c.destChars);
+    ASSERT_LT(dest, whole.size()) << c.name;
+    // The longest prefix of whole characters, and nothing after it.
+    std::size_t prefix = c.writesPrefix ? dest : 0;
+    if (prefix > 0 && whole[prefix - 1] >= 0xD800 && whole[prefix - 1] <= 0xDBFF) --prefix;
+    std::u16string out(dest + 2, u'#');
     SetLastError(0);
-    EXPECT_EQ(MultiByteToWideChar(c.codePage, c.flags, c.bytes.data(), size, out.data(), needed - 1), 0) << c.name;
+    EXPECT_EQ(MultiByteToWideChar(c.codePage, c.flags, c.bytes.data(), size, out.data(), static_cast<int>(dest)), 0)
+        << c.name;
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER)) << c.name;
-    EXPECT_EQ(out.substr(static_cast<std::size_t>(needed) - 1), u"###") << c.name << ": wrote past destChars";
+    EXPECT_EQ(out, whole.substr(0, prefix) + std::u16string(dest + 2 - prefix, u'#')) << c.name;
   }
 }
 
