@@ -46,12 +46,21 @@ class ForkGuard {
   // place from `position` on that holds the terminator or is followed by
   // a unit the guard does not skip. Only for a guarded Fork.
   std::size_t SkipsFrom(const WideChar* text, std::size_t position) const {
-    const std::uint64_t low = accepted_[0], high = accepted_[1];
-    for (; text[position] != 0; ++position) {
-      const WideChar next = text[position + 1];
-      if (next >= 128 ? nonAsciiMayPass_ : (((next < 64 ? low : high) >> (next & 63)) & 1) != 0) break;
+    if (text[position] == 0) return position;
+    // The terminator stops the walk too, so the loop reads only the next
+    // unit; four go per turn, each tested before the one after is read.
+    const std::uint64_t low = accepted_[0] | 1, high = accepted_[1];
+    const bool nonAscii = nonAsciiMayPass_;
+    const auto stops = [&](WideChar unit) {
+      return unit >= 128 ? nonAscii : (((unit < 64 ? low : high) >> (unit & 63)) & 1) != 0;
+    };
+    for (;; position += 4) {
+      if (stops(text[position + 1])) break;
+      if (stops(text[position + 2])) return AfterSkip(text, position + 1);
+      if (stops(text[position + 3])) return AfterSkip(text, position + 2);
+      if (stops(text[position + 4])) return AfterSkip(text, position + 3);
     }
-    return position;
+    return AfterSkip(text, position);
   }
   bool explored() const { return state_ != State::Unexplored; }
   // The Fork is the head of a lazy loop over one unit test (PushPos; the
@@ -63,6 +72,13 @@ class ForkGuard {
 
  private:
   friend class ForkExploration;
+
+  // The walk stopped at `position`: the next unit is one the guard accepts,
+  // or the terminator, which ends the walk on itself unless accepted.
+  std::size_t AfterSkip(const WideChar* text, std::size_t position) const {
+    return text[position + 1] == 0 && (accepted_[0] & 1) == 0 ? position + 1 : position;
+  }
+
   enum class State : std::uint8_t { Unexplored, Unguarded, Guarded };
 
   State state_ = State::Unexplored;

@@ -8,11 +8,15 @@ namespace pattern {
 namespace {
 
 // The literal run every attempt must begin with: an unanchored program
-// whose code starts with Char instructions fails at once, without any other
-// effect, wherever the text does not start with those units.
+// (a Fork to 2 that leaves NextStart behind) whose code then goes on with
+// Char instructions fails at once, without any other effect, wherever the
+// text does not start with those units.
 std::size_t LiteralPrefixLength(const PatternProgram& program) {
   const InstructionList& code = program.instructions;
-  if (code.size() < 3 || code.At(1).opcode != static_cast<std::int32_t>(Opcode::NextStart)) return 0;
+  if (code.size() < 3 || code.At(0).opcode != static_cast<std::int32_t>(Opcode::Fork) || code.At(0).operand != 2 ||
+      code.At(1).opcode != static_cast<std::int32_t>(Opcode::NextStart)) {
+    return 0;
+  }
   std::size_t length = 0;
   for (std::size_t i = 2; i < code.size(); ++i, ++length) {
     const PatternInstruction& instruction = code.At(i);
@@ -121,6 +125,17 @@ PatternMatcher::Outcome PatternMatcher::Run() {
     Finish(position);
     return outcome;
   };
+  // An attempt at a place where the literal prefix is known to match:
+  // the opening Fork leaves its NextStart on the stack and the prefix's
+  // Char steps would all pass, so both are taken at once.
+  const auto beginAttempt = [&]() {
+    go(0);
+    if (prefixLength_ == 0) return true;
+    if (!push(1)) return false;
+    index = 2 + prefixLength_;
+    position += prefixLength_;
+    return true;
+  };
   // The terminator is never an attempt start, except in an empty text,
   // which gets its one attempt at position 0.
   const auto nextStart = [&]() {
@@ -132,12 +147,10 @@ PatternMatcher::Outcome PatternMatcher::Run() {
     position = attemptStart;
     if (text_[attemptStart] == 0) return false;
     depth = 0;
-    go(0);
-    return true;
+    return beginAttempt();
   };
 
-  if (!CanStartAt(0) && !nextStart()) return finish(Outcome::NoMatch);
-  go(index);
+  if (CanStartAt(0) ? !beginAttempt() : !nextStart()) return finish(Outcome::NoMatch);
   for (;;) {
     if (index >= size) Malformed();
     const std::uint64_t operand = code[index].operand;

@@ -7,63 +7,99 @@
 #include "pattern/text_fold.h"
 
 #include <algorithm>
-#include <unordered_set>
-#include <utility>
+#include <cstdint>
+#include <cstring>
 
 namespace pattern {
 namespace {
 
 constexpr std::size_t kInitialStackEntries = 256;
 
-// Keeps the collected captures in a set of their places in `results`,
-// hashed and compared with ASCII letters folded, so that a header block
-// with many cookies is neither compared pairwise nor copied once more.
+// A hash under which captures that differ only in the case of ASCII
+// letters agree: every unit has its 0x20 bit set before mixing, which
+// merges each letter's two cases (and some other pairs, which the
+// comparison then tells apart). Four units go in per step.
+std::size_t FoldedHash(const WideChar* first, const WideChar* last) {
+  constexpr std::uint64_t kCaseBits = 0x0020002000200020u;
+  constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15u;
+  std::uint64_t hash = static_cast<std::uint64_t>(last - first);
+  for (; last - first >= 4; first += 4) {
+    std::uint64_t word;
+    std::memcpy(&word, first, sizeof word);
+    hash = (hash ^ (word | kCaseBits)) * kMultiplier;
+    hash ^= hash >> 29;
+  }
+  for (; first != last; ++first) hash = (hash ^ (*first | 0x20u)) * kMultiplier;
+  return static_cast<std::size_t>(hash ^ (hash >> 32));
+}
+
+// Keeps the collected captures in an open-addressed table of their places
+// in `spans`, compared with ASCII letters folded: a header block with many
+// cookies is neither compared pairwise nor given a heap node per value.
+// The table lives in one block, doubled when half full; each entry keeps
+// its hash, so doubling reads no text.
 class CaptureCollector {
  public:
-  explicit CaptureCollector(std::vector<WideString>& results)
-      : results_(results), seen_(0, FoldedHash{results}, FoldedEqual{results}) {}
+  CaptureCollector(const WideChar* text, std::vector<CaptureSpan>& spans) : text_(text), spans_(spans) {}
 
-  void AddUnlessPresent(const WideChar* first, const WideChar* last) {
-    results_.emplace_back(first, last);
-    if (!seen_.insert(results_.size() - 1).second) results_.pop_back();
+  void AddUnlessPresent(CaptureSpan span) {
+    if (2 * (spans_.size() + 1) > slots_.size()) Grow();
+    const std::size_t hash = FoldedHash(text_ + span.start, text_ + span.end);
+    for (std::size_t at = hash & Mask();; at = (at + 1) & Mask()) {
+      Slot& slot = slots_[at];
+      if (slot.index == kEmpty) {
+        slot = Slot{spans_.size(), hash};
+        spans_.push_back(span);
+        return;
+      }
+      if (slot.hash == hash && Equal(spans_[slot.index], span)) return;
+    }
   }
 
  private:
-  struct FoldedHash {
-    const std::vector<WideString>& results;
-    std::size_t operator()(std::size_t index) const {
-      std::size_t hash = 14695981039346656037u;  // FNV-1a
-      for (const WideChar unit : results[index]) hash = (hash ^ FoldAscii(unit)) * 1099511628211u;
-      return hash;
-    }
+  struct Slot {
+    std::size_t index;
+    std::size_t hash;
   };
-  struct FoldedEqual {
-    const std::vector<WideString>& results;
-    bool operator()(std::size_t a, std::size_t b) const {
-      const WideString& left = results[a];
-      const WideString& right = results[b];
-      return left.size() == right.size() &&
-             std::equal(left.begin(), left.end(), right.begin(),
-                        [](WideChar x, WideChar y) { return FoldAscii(x) == FoldAscii(y); });
-    }
-  };
+  static constexpr std::size_t kEmpty = SIZE_MAX;
+  static constexpr std::size_t kFirstSlots = 16;
 
-  std::vector<WideString>& results_;
-  std::unordered_set<std::size_t, FoldedHash, FoldedEqual> seen_;
+  std::size_t Mask() const { return slots_.size() - 1; }
+
+  bool Equal(CaptureSpan a, CaptureSpan b) const {
+    return a.end - a.start == b.end - b.start &&
+           std::equal(text_ + a.start, text_ + a.end, text_ + b.start,
+                      [](WideChar x, WideChar y) { return FoldAscii(x) == FoldAscii(y); });
+  }
+
+  void Grow() {
+    std::vector<Slot> old(std::max(kFirstSlots, 2 * slots_.size()), Slot{kEmpty, 0});
+    old.swap(slots_);
+    for (const Slot& slot : old) {
+      if (slot.index == kEmpty) continue;
+      std::size_t at = slot.hash & Mask();
+      while (slots_[at].index != kEmpty) at = (at + 1) & Mask();
+      slots_[at] = slot;
+    }
+  }
+
+  const WideChar* text_;
+  std::vector<CaptureSpan>& spans_;
+  std::vector<Slot> slots_;
 };
 
 }  // namespace
 
 // The matcher only reads the text, and the caller's text outlives the
 // call, so the search runs over it in place.
-bool FindPatternGroups(const WideChar* pattern, const WideChar* text, std::vector<WideString>& results,
-                       std::size_t limit) {
-  results.clear();
+bool FindPatternSpans(const WideChar* pattern, const WideChar* text, std::vector<CaptureSpan>& spans,
+                      std::size_t limit) {
+  spans.clear();
   if (pattern == nullptr || text == nullptr || pattern[0] == 0 || text[0] == 0) return false;
   PatternProgram program;
   if (program.Compile(pattern) != PatternError::Ok) return false;
 
-  CaptureCollector collector(results);
+  CaptureCollector collector(text, spans);
   MatchContext context;
   context.ReserveStack(kInitialStackEntries);  // on failure it grows on demand
   // Guards pay off over many matches; learning them costs more than a
@@ -77,8 +113,8 @@ bool FindPatternGroups(const WideChar* pattern, const WideChar* text, std::vecto
     if (program.groupCount == 0) throw PatternFailure(E_FAIL);
     const GroupSpan& capture = context.group(0);
     if (capture.IsSet() && capture.start <= capture.end) {
-      collector.AddUnlessPresent(from + capture.start, from + capture.end);
-      if (results.size() >= limit) break;
+      collector.AddUnlessPresent({searchStart + capture.start, searchStart + capture.end});
+      if (spans.size() >= limit) break;
     }
     // An empty match would be found again in place: go on one unit further.
     const std::size_t advance = matchEnd > context.matchStart() ? matchEnd : context.matchStart() + 1;
@@ -86,6 +122,16 @@ bool FindPatternGroups(const WideChar* pattern, const WideChar* text, std::vecto
     if (from[advance - 1] == 0 || from[advance] == 0) break;
     searchStart += advance;
   }
+  return true;
+}
+
+bool FindPatternGroups(const WideChar* pattern, const WideChar* text, std::vector<WideString>& results,
+                       std::size_t limit) {
+  results.clear();
+  std::vector<CaptureSpan> spans;
+  if (!FindPatternSpans(pattern, text, spans, limit)) return false;
+  results.reserve(spans.size());
+  for (const CaptureSpan& span : spans) results.emplace_back(text + span.start, text + span.end);
   return true;
 }
 

@@ -10,6 +10,14 @@
 
 namespace pattern {
 
+constexpr std::size_t kNoLimit = std::numeric_limits<std::size_t>::max();
+
+// Where one capture lies in the searched text: units [start, end).
+struct CaptureSpan {
+  std::size_t start;
+  std::size_t end;
+};
+
 // Collects the text of capture group 0 of every successive match of
 // `pattern` over `text` (zero-terminated), once each when compared without
 // regard to ASCII case, in order of first occurrence. `results` is emptied
@@ -18,6 +26,12 @@ namespace pattern {
 // an empty pattern or text, or one that does not compile. Internal
 // failures raise PatternFailure.
 bool FindPatternGroups(const WideChar* pattern, const WideChar* text, std::vector<WideString>& results,
-                       std::size_t limit = std::numeric_limits<std::size_t>::max());
+                       std::size_t limit = kNoLimit);
+
+// The same search, giving the captures' places in `text` instead of
+// copies: a caller that only joins many values need not hold each one as
+// a string of its own.
+bool FindPatternSpans(const WideChar* pattern, const WideChar* text, std::vector<CaptureSpan>& spans,
+                      std::size_t limit = kNoLimit);
 
 }  // namespace pattern

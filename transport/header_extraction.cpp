@@ -76,13 +76,17 @@ std::size_t LeadAt(const WideString& text, const WideChar* lead) {
   return WideString::npos;
 }
 
-bool FoundInHeaders(const HeaderPattern& header, const WideString& headers, std::vector<WideString>& captures) {
+// Where the pattern's lead first occurs, or null when the head cannot hold
+// a match.
+const WideChar* SearchFrom(const HeaderPattern& header, const WideString& headers) {
   const std::size_t at = LeadAt(headers, header.lead);
-  if (at == WideString::npos) {
-    captures.clear();
-    return false;
-  }
-  return Found(header.pattern, headers.c_str() + at, captures, header.values);
+  return at == WideString::npos ? nullptr : headers.c_str() + at;
+}
+
+bool FoundInHeaders(const HeaderPattern& header, const WideString& headers, std::vector<WideString>& captures) {
+  const WideChar* const from = SearchFrom(header, headers);
+  captures.clear();
+  return from != nullptr && Found(header.pattern, from, captures, header.values);
 }
 
 enum class HeaderQuery { Ok, Unavailable, NoMemory };
@@ -107,7 +111,7 @@ HeaderQuery QueryHeaderText(HINTERNET request, DWORD infoLevel, WideString& text
                            WINHTTP_NO_HEADER_INDEX)) {
     return HeaderQuery::Unavailable;
   }
-  buffer.resize(std::char_traits<WideChar>::length(buffer.c_str()));
+  buffer.resize(UnitsBeforeZero(buffer.data(), buffer.size()));
   text = std::move(buffer);
   return HeaderQuery::Ok;
 }
@@ -137,24 +141,30 @@ void HttpClient::TakeHeaderValues() {
     contentLength_ = static_cast<std::uint32_t>(ReplyToInt(captures.front()));
   }
   if (FoundInHeaders(kLocationPattern, responseHeaders_, captures)) redirectLocation_ = captures.front();
-  if (FoundInHeaders(kCookiePattern, responseHeaders_, captures)) AppendCookies(captures);
+  // Cookies are joined straight from the head: a head full of them is not
+  // held once more as a string per value.
+  const WideChar* const cookiesFrom = SearchFrom(kCookiePattern, responseHeaders_);
+  std::vector<pattern::CaptureSpan> cookies;
+  if (cookiesFrom != nullptr && pattern::FindPatternSpans(kCookiePattern.pattern, cookiesFrom, cookies) &&
+      !cookies.empty()) {
+    AppendCookies(cookiesFrom, cookies);
+  }
 }
 
 // Cookies of earlier responses stay in front; no blank goes between them
 // and the new values.
-void HttpClient::AppendCookies(const std::vector<WideString>& values) {
+void HttpClient::AppendCookies(const WideChar* text, const std::vector<pattern::CaptureSpan>& values) {
   std::size_t length = receivedCookies_.size() + 1;
-  for (const WideString& value : values) length += value.size() + 2;
+  for (const pattern::CaptureSpan& value : values) length += value.end - value.start + 2;
   // Room for all of it, the final ';' included, so that a head full of
   // cookies is joined without growing the text (and without the block of
   // twice its size that growing it at the end would take).
   receivedCookies_.reserve(length);
   for (std::size_t i = 0; i < values.size(); ++i) {
-    receivedCookies_ += values[i];
+    receivedCookies_.append(text + values[i].start, text + values[i].end);
     if (i + 1 < values.size()) receivedCookies_ += WTEXT("; ");
   }
-  const WideString trimmed = TrimChars(receivedCookies_, WTEXT(" "));
-  receivedCookies_.assign(trimmed);  // into the reserved room
+  TrimInPlace(receivedCookies_, WTEXT(" "));
   if (!receivedCookies_.empty() && receivedCookies_.back() != WTEXT(';')) receivedCookies_ += WTEXT(';');
 }
 
@@ -164,11 +174,21 @@ bool CheckHtmlComplete(const WideString& text) {
   return Found(WTEXT("{</html>}"), text.c_str(), captures);
 }
 
+void TrimInPlace(WideString& text, const WideString& set) {
+  if (set.empty()) return;
+  const std::size_t start = text.find_first_not_of(set);
+  if (start == WideString::npos) {
+    text.clear();
+    return;
+  }
+  text.erase(text.find_last_not_of(set) + 1);
+  text.erase(0, start);
+}
+
 WideString TrimChars(const WideString& text, const WideString& set) {
-  if (set.empty()) return text;
-  std::size_t start = text.find_first_not_of(set);
-  if (start == WideString::npos) return WideString();
-  return text.substr(start, text.find_last_not_of(set) - start + 1);
+  WideString trimmed = text;
+  TrimInPlace(trimmed, set);
+  return trimmed;
 }
 
 }  // namespace transport

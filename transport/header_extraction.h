@@ -12,4 +12,7 @@ bool CheckHtmlComplete(const WideString& text);
 // `text` without its leading and trailing characters that occur in `set`.
 WideString TrimChars(const WideString& text, const WideString& set);
 
+// The same, in place: a long text is not copied.
+void TrimInPlace(WideString& text, const WideString& set);
+
 }  // namespace transport

@@ -12,6 +12,10 @@
 #include "transport/call_deadline.h"
 #include "transport/owned_block.h"
 
+namespace pattern {
+struct CaptureSpan;
+}
+
 namespace transport {
 
 // Download progress: percent of the announced length, bytes so far, bytes
@@ -105,7 +109,7 @@ class HttpClient {
   // memory: the charset may then be missing, so the reply is not trusted.
   bool ExtractResponseHeaders(HINTERNET request);
   void TakeHeaderValues();
-  void AppendCookies(const std::vector<WideString>& values);
+  void AppendCookies(const WideChar* text, const std::vector<pattern::CaptureSpan>& values);
 
   BodyRead ReadResponseBody(HINTERNET request);
   BodyRead ReadBodyChunks(HINTERNET request, std::uint64_t wanted, std::uint64_t& total, std::uint64_t& capacity);

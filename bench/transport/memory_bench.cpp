@@ -93,6 +93,16 @@ int main() {
                   peak.heapCalls, ok ? bench::Verdict(met).c_str() : "CALL FAILED");
     }
   }
+  std::printf("\nresponse heads (minimal reply body), worst of %d calls:\n\n"
+              "| head | kind | peak heap KiB | heap allocations |\n|---:|---|---:|---:|\n", kRepeats);
+  for (const char* kind : {"plain", "cookies"}) {
+    for (const std::size_t bytes : {std::size_t{16384}, std::size_t{65024}}) {
+      const Peak peak = MeasureCall(bench::ServerUrl("/headers/" + std::to_string(bytes) + "/" + kind));
+      allOk = allOk && peak.ok;
+      std::printf("| %zu B | %s | %s | %zu |\n", bytes, kind, bench::Fixed(static_cast<double>(peak.heap) / 1024, 1).c_str(),
+                  peak.heapCalls);
+    }
+  }
   memory::SetFailureGate(nullptr);
   std::printf("\ngoal (peak <= 4 x UTF-16 + 64 KiB): %s\n", bench::Verdict(allMet).c_str());
   return allOk ? 0 : 1;

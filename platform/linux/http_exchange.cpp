@@ -86,7 +86,10 @@ DWORD HttpExchange::ReceiveHead(ResponseHead& head, std::size_t allowance, const
     std::size_t end = FindHeadEnd(inbox_);
     if (end != std::string::npos && end <= allowance) {
       DWORD result = ParseResponseHead(std::string_view(inbox_).substr(0, end), head);
+      // Only what followed the head stays: a large head's block is given
+      // back now, before the caller asks for the head as text.
       inbox_.erase(0, end);
+      inbox_.shrink_to_fit();
       consumed = end;
       return result;
     }

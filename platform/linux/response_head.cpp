@@ -1,7 +1,6 @@
 #include "platform/linux/response_head.h"
 
 #include <cctype>
-#include <vector>
 
 namespace winhttp_linux {
 namespace {
@@ -22,10 +21,12 @@ bool EqualsIgnoringCase(std::string_view text, std::string_view lower) {
   return true;
 }
 
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
 std::string_view Trim(std::string_view text) {
-  std::size_t from = text.find_first_not_of(" \t");
-  if (from == std::string_view::npos) return {};
-  return text.substr(from, text.find_last_not_of(" \t") - from + 1);
+  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+  return text;
 }
 
 std::size_t SkipBlankLines(std::string_view data) {
@@ -34,9 +35,10 @@ std::size_t SkipBlankLines(std::string_view data) {
   return at;
 }
 
-// Lines of the block without their CR LF (a bare LF also ends a line).
-std::vector<std::string_view> SplitLines(std::string_view block) {
-  std::vector<std::string_view> lines;
+// Calls `take` with each line of the block without its CR LF (a bare LF
+// also ends a line), up to the first empty one, while it returns true.
+template <typename Take>
+bool ForEachLine(std::string_view block, Take take) {
   std::size_t from = SkipBlankLines(block);
   while (from < block.size()) {
     std::size_t end = block.find('\n', from);
@@ -44,10 +46,10 @@ std::vector<std::string_view> SplitLines(std::string_view block) {
     std::string_view line = block.substr(from, end - from);
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     if (line.empty()) break;
-    lines.push_back(line);
+    if (!take(line)) return false;
     from = end + 1;
   }
-  return lines;
+  return true;
 }
 
 // "HTTP/d.d ddd[ reason]".
@@ -110,12 +112,30 @@ std::size_t FindHeadEnd(std::string_view data) {
 
 DWORD ParseResponseHead(std::string_view block, ResponseHead& head) {
   head = ResponseHead{};
-  std::vector<std::string_view> lines = SplitLines(block);
-  if (lines.empty() || !ParseStatusLine(lines[0], head)) return ERROR_WINHTTP_INVALID_SERVER_RESPONSE;
-  for (std::size_t i = 1; i < lines.size(); ++i)
-    if (!TakeField(lines[i], head)) return ERROR_WINHTTP_INVALID_SERVER_RESPONSE;
+  bool statusLine = true;
+  bool crlfOnly = true;         // every line so far ends in CR LF
+  std::size_t linesEnd = 0;     // just past the last line's CR LF
+  const bool valid = ForEachLine(block, [&](std::string_view line) {
+    const std::size_t end = static_cast<std::size_t>(line.data() - block.data()) + line.size();
+    crlfOnly = crlfOnly && block.substr(end, 2) == "\r\n";
+    linesEnd = end + 2;
+    if (!statusLine) return TakeField(line, head);
+    statusLine = false;
+    return ParseStatusLine(line, head);
+  });
+  if (!valid || statusLine) return ERROR_WINHTTP_INVALID_SERVER_RESPONSE;
+  // Blank lines in front are dropped, bare LFs become CR LF and nothing
+  // after the blank line is kept; a head without any of these is taken as
+  // it came, in one copy.
+  if (crlfOnly && SkipBlankLines(block) == 0 && block.substr(linesEnd) == "\r\n") {
+    head.rawHeaders.assign(block);
+    return ERROR_SUCCESS;
+  }
   head.rawHeaders.reserve(block.size() + 2);
-  for (std::string_view line : lines) head.rawHeaders.append(line).append("\r\n");
+  ForEachLine(block, [&](std::string_view line) {
+    head.rawHeaders.append(line).append("\r\n");
+    return true;
+  });
   head.rawHeaders += "\r\n";
   return ERROR_SUCCESS;
 }
