@@ -46,7 +46,7 @@ char16_t Windows1252Unit(unsigned char byte) {
   return byte >= 0x80 && byte < 0xA0 ? kHighControls[byte - 0x80] : byte;
 }
 
-// Bytes below 0x80 from the front, eight at a time while it can: bodies are
+// Bytes below 0x80 from the front, sixteen at a time while it can: bodies are
 // mostly ASCII. A run is cut at kAsciiBlock bytes, so that it is widened
 // while still in cache.
 constexpr std::size_t kAsciiBlock = 4096;
@@ -55,6 +55,11 @@ std::size_t AsciiRunLength(const unsigned char* bytes, std::size_t count) {
   constexpr std::uint64_t kHighBits = 0x8080808080808080u;
   count = std::min(count, kAsciiBlock);
   std::size_t run = 0;
+  for (; count - run >= 2 * sizeof(std::uint64_t); run += 2 * sizeof(std::uint64_t)) {
+    std::uint64_t words[2];
+    std::memcpy(words, bytes + run, sizeof words);
+    if (((words[0] | words[1]) & kHighBits) != 0) break;
+  }
   for (; count - run >= sizeof(std::uint64_t); run += sizeof(std::uint64_t)) {
     std::uint64_t word;
     std::memcpy(&word, bytes + run, sizeof word);

@@ -68,23 +68,27 @@ BlockCheck CheckBlock(const unsigned char* at) {
   return {(expected ^ continuation) | neverValid | narrowed, continuation - fourByteLead};
 }
 
+enum class Block { Ascii, WellFormed, IllFormed };
+
 // Counts the units of well-formed blocks: sixteen per block, less one per
 // continuation byte, plus one per four-byte lead (its surrogate pair).
 class BlockCounter {
  public:
-  // False, counting nothing, when the block at `at` is not well formed.
-  bool Take(const unsigned char* at) {
+  // Counts nothing for an ill-formed block.
+  Block Take(const unsigned char* at) {
     if (!Any((Load(at) | Load(at - kLookBack)) & Splat(0x80))) {  // ASCII, after ASCII
       units_ += kBlock;
-      return true;
+      return Block::Ascii;
     }
     const BlockCheck check = CheckBlock(at);
-    if (Any(check.errors)) return false;
+    if (Any(check.errors)) return Block::IllFormed;
     units_ += kBlock;
     change_ += check.unitChange;
     if (++pending_ == kMaxPendingBlocks) Settle();
-    return true;
+    return Block::WellFormed;
   }
+
+  void TakeAscii(std::size_t bytes) { units_ += bytes; }
 
   std::size_t Units() {
     Settle();
@@ -102,6 +106,17 @@ class BlockCounter {
   Lanes change_{};
   int pending_ = 0;
 };
+
+// Where the ASCII blocks from `end` on stop, two words at a time. After
+// an ASCII block, the next one's look-back is ASCII as well.
+std::size_t AsciiBlocksEnd(const unsigned char* bytes, std::size_t end, std::size_t count) {
+  for (; count - end >= kBlock; end += kBlock) {
+    std::uint64_t words[2];
+    std::memcpy(words, bytes + end, sizeof words);
+    if (((words[0] | words[1]) & 0x8080808080808080u) != 0) break;
+  }
+  return end;
+}
 
 std::size_t SequenceBytes(unsigned char lead) { return lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2; }
 
@@ -126,7 +141,16 @@ ValidUtf8Run ValidUtf8Prefix(const unsigned char* bytes, std::size_t count) {
   std::memcpy(first + kLookBack, bytes, kBlock);
   BlockCounter counter;
   std::size_t end = 0;
-  while (count - end >= kBlock && counter.Take(end == 0 ? first + kLookBack : bytes + end)) end += kBlock;
+  while (count - end >= kBlock) {
+    const Block block = counter.Take(end == 0 ? first + kLookBack : bytes + end);
+    if (block == Block::IllFormed) break;
+    end += kBlock;
+    if (block == Block::Ascii) {
+      const std::size_t asciiEnd = AsciiBlocksEnd(bytes, end, count);
+      counter.TakeAscii(asciiEnd - end);
+      end = asciiEnd;
+    }
+  }
   run.stoppedAtError = count - end >= kBlock;
   // A sequence cut by the last block's end is left to the next look.
   run.bytes = OpenSequenceStart(bytes, end);
