@@ -85,9 +85,10 @@ int DecodeInto(UINT codePage, DWORD flags, const unsigned char* bytes, std::size
 
 namespace winhttp_linux {
 
-// A size query only counts. A destination too small gets a prefix of the
-// text and the call fails with ERROR_INSUFFICIENT_BUFFER; nothing is
-// written past destChars.
+// A size query only counts. A destination too small makes the call fail
+// with ERROR_INSUFFICIENT_BUFFER; UTF-8 then leaves the longest prefix of
+// whole characters in it, the ANSI page and strict decoding nothing.
+// Nothing is ever written past the units converted.
 int ConvertToWide(UINT codePage, DWORD flags, LPCSTR source, int sourceBytes, LPWSTR dest, int destChars) {
   return Guarded(0, [&]() -> int {
     std::size_t count = 0;

@@ -19,7 +19,8 @@ std::size_t Utf8DecodedUnits(const unsigned char* bytes, std::size_t count, bool
 
 // Decodes into `out`, which has room for `room` units; `units` tells how
 // many were written and `sawInvalid` as above. False when the text does not
-// fit: `out` then holds a prefix of it, never anything past `room`.
+// fit: `out` then holds its longest prefix of whole characters, and nothing
+// past that prefix is written.
 bool DecodeUtf8Into(const unsigned char* bytes, std::size_t count, char16_t* out, std::size_t room,
                     std::size_t& units, bool& sawInvalid);
 
