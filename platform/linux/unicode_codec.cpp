@@ -208,14 +208,21 @@ void DecodeAhead(const unsigned char* bytes, std::size_t count, std::size_t& pos
   std::size_t units = writer.units;
   std::size_t at = position;
   while (at <= lastAt && units <= lastUnits) {
-    const unsigned lead = bytes[at];
+    unsigned lead = bytes[at];
     if (lead < 0x80) {
-      std::size_t run = LeadingAscii(bytes + at);
+      const std::size_t run = LeadingAscii(bytes + at);
       WidenEight(bytes + at, out + units);
-      if (run == 8) run += WidenAsciiRun(bytes + at + 8, std::min(count - at, writer.room - units) - 8, out + units + 8);
       at += run;
       units += run;
-      continue;
+      if (run == 8) {
+        const std::size_t more = WidenAsciiRun(bytes + at, std::min(count - at, writer.room - units), out + units);
+        at += more;
+        units += more;
+        continue;
+      }
+      // A character of two or more bytes follows, within the bounds kept
+      // ahead less the seven bytes and units just taken.
+      lead = bytes[at];
     }
     const unsigned second = bytes[at + 1];
     const unsigned third = bytes[at + 2];
