@@ -170,6 +170,13 @@ void WidenEight(const unsigned char* bytes, char16_t* out) {
   std::memcpy(out, &wide, sizeof wide);
 }
 
+// Whether the sixteen bytes at `bytes` are all below 0x80.
+bool StartsAsciiBlock(const unsigned char* bytes) {
+  std::uint64_t words[2];
+  std::memcpy(words, bytes, sizeof words);
+  return ((words[0] | words[1]) & 0x8080808080808080u) == 0;
+}
+
 // Widens the ASCII run at the front of `bytes` (at most `limit` bytes, and
 // at most kAsciiBlock); returns its length.
 std::size_t WidenAsciiRun(const unsigned char* bytes, std::size_t limit, char16_t* out) {
@@ -215,9 +222,12 @@ void DecodeAhead(const unsigned char* bytes, std::size_t count, std::size_t& pos
       at += run;
       units += run;
       if (run == 8) {
-        const std::size_t more = WidenAsciiRun(bytes + at, std::min(count - at, writer.room - units), out + units);
-        at += more;
-        units += more;
+        // A long run goes in bulk; a short one on by the next step.
+        if (StartsAsciiBlock(bytes + at)) {
+          const std::size_t more = WidenAsciiRun(bytes + at, std::min(count - at, writer.room - units), out + units);
+          at += more;
+          units += more;
+        }
         continue;
       }
       // A character of two or more bytes follows, within the bounds kept
