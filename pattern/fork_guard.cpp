@@ -1,5 +1,7 @@
 #include "pattern/fork_guard.h"
 
+#include <cstring>
+
 #include "pattern/text_fold.h"
 
 namespace pattern {
@@ -161,6 +163,7 @@ class ForkExploration {
     guard.accepted_[0] = accepted_[0];
     guard.accepted_[1] = accepted_[1];
     guard.nonAsciiMayPass_ = nonAsciiMayPass_;
+    ListStops(guard);
     for (std::size_t i = 0; i < writtenCount_; ++i) {
       const Written& written = written_[i];
       if (!written.value.isPosition) {
@@ -171,6 +174,20 @@ class ForkExploration {
       guard.writes_[guard.writeCount_++] = written.place;
     }
     return guard;
+  }
+
+  // The accepted units besides the terminator, when they are few.
+  void ListStops(ForkGuard& guard) const {
+    if (nonAsciiMayPass_) return;
+    std::size_t count = 0;
+    for (unsigned unit = 1; unit < 128; ++unit) {
+      if (((accepted_[unit >> 6] >> (unit & 63)) & 1) == 0) continue;
+      if (count == ForkGuard::kMaxStops) return;
+      guard.stops_[count++] = static_cast<WideChar>(unit);
+    }
+    // Unused places hold the terminator, which never comes before the end.
+    for (std::size_t i = count; i < ForkGuard::kMaxStops; ++i) guard.stops_[i] = 0;
+    guard.stopCount_ = count;
   }
 
   // The raw units that fold to `unit`.
@@ -296,6 +313,30 @@ ForkGuard ForkGuard::Explore(const PatternProgram& program, std::size_t fork) {
   ForkGuard guard = ForkExploration(program).Run(fork);
   guard.lazyUnitLoop_ = guard.state_ == State::Guarded && HeadsLazyUnitLoop(program.instructions, fork);
   return guard;
+}
+
+std::size_t ForkGuard::SkipsUntil(const WideChar* text, std::size_t position, std::size_t end) const {
+  if (stopCount_ > kMaxStops) return SkipsFrom(text, position);
+  if (position >= end) return position;
+  constexpr std::uint64_t kLowBits = 0x0001000100010001u;
+  constexpr std::uint64_t kHighBits = 0x8000800080008000u;
+  std::size_t at = position + 1;
+  for (; end - at >= 4; at += 4) {
+    std::uint64_t word;
+    std::memcpy(&word, text + at, sizeof word);
+    // A unit equal to a stop leaves a zero unit in word ^ stop, which the
+    // borrow of the subtraction shows in its high bit.
+    const std::uint64_t first = word ^ (kLowBits * stops_[0]);
+    const std::uint64_t second = word ^ (kLowBits * stops_[1]);
+    const std::uint64_t third = word ^ (kLowBits * stops_[2]);
+    const std::uint64_t hits = ((first - kLowBits) & ~first) | ((second - kLowBits) & ~second) |
+                               ((third - kLowBits) & ~third);
+    if ((hits & kHighBits) != 0) break;
+  }
+  for (; at < end; ++at) {
+    if (!Skips(text[at])) return at - 1;
+  }
+  return AfterSkip(text, end - 1);
 }
 
 }  // namespace pattern

@@ -62,6 +62,10 @@ class ForkGuard {
     }
     return AfterSkip(text, position);
   }
+  // The same walk over a text whose terminator is at `end` (and no zero
+  // before it): when the guard stops at no more than kMaxStops units, all
+  // below 128, they are looked for four units at a time.
+  std::size_t SkipsUntil(const WideChar* text, std::size_t position, std::size_t end) const;
   bool explored() const { return state_ != State::Unexplored; }
   // The Fork is the head of a lazy loop over one unit test (PushPos; the
   // Fork; PopPos; the test; Jump back to the PushPos): an iteration it
@@ -87,6 +91,9 @@ class ForkGuard {
   bool lazyUnitLoop_ = false;
   std::size_t writeCount_ = 0;
   StatePlace writes_[kMaxWrites] = {};
+  static constexpr std::size_t kMaxStops = 3;
+  std::size_t stopCount_ = kMaxStops + 1;  // more than kMaxStops: not listed
+  WideChar stops_[kMaxStops] = {};
 };
 
 }  // namespace pattern

@@ -40,7 +40,12 @@ class MatchContext {
   void KeepForkGuardsFor(const PatternProgram* program) {
     keptFor_ = program;
     guardsFor_ = nullptr;
+    keptPrefixLength_ = kUnsetPosition;
   }
+  // Where the searched text's terminator is, for a caller that knows it
+  // (and knows that no zero comes before it): every text handed to Match
+  // must then end there. Lets the machine read ahead a few units at once.
+  void SetTextEnd(const WideChar* end) { textEnd_ = end; }
 
  private:
   friend class PatternMatcher;
@@ -62,6 +67,8 @@ class MatchContext {
   OwnedArray<ForkGuard> forkGuards_;
   const PatternProgram* keptFor_ = nullptr;
   const PatternProgram* guardsFor_ = nullptr;  // whose guards forkGuards_ holds
+  const WideChar* textEnd_ = nullptr;          // unknown when null
+  std::size_t keptPrefixLength_ = kUnsetPosition;  // the kept program's, once measured
 };
 
 }  // namespace pattern

@@ -37,11 +37,18 @@ WideChar OtherCaseOf(std::uint64_t operand) {
 }  // namespace
 
 PatternMatcher::PatternMatcher(const PatternProgram& program, const WideChar* text, MatchContext& context)
-    : program_(program), text_(text), context_(context), prefixLength_(LiteralPrefixLength(program)) {
+    : program_(program), text_(text), context_(context), prefixLength_(PrefixLengthOf(program, context)) {
   if (prefixLength_ == 0) return;
   prefix_ = &program.instructions.At(2);
   firstUnit_ = static_cast<WideChar>(prefix_[0].operand);
   firstUnitOtherCase_ = OtherCaseOf(prefix_[0].operand);
+}
+
+// Measured once for the program a search runs over and over.
+std::size_t PatternMatcher::PrefixLengthOf(const PatternProgram& program, MatchContext& context) {
+  if (context.keptFor_ != &program) return LiteralPrefixLength(program);
+  if (context.keptPrefixLength_ == kUnsetPosition) context.keptPrefixLength_ = LiteralPrefixLength(program);
+  return context.keptPrefixLength_;
 }
 
 bool PatternMatcher::Match(const PatternProgram& program, const WideChar* text, MatchContext* context,
@@ -280,7 +287,11 @@ PatternMatcher::Outcome PatternMatcher::Run() {
 std::size_t PatternMatcher::SkipLazyIterations(const ForkGuard& guard, std::size_t fork, std::size_t position) const {
   const std::size_t test = fork + 2;
   const PatternInstruction& instruction = program_.instructions.At(test);
-  if (instruction.opcode == static_cast<std::int32_t>(Opcode::AnyChar)) return guard.SkipsFrom(text_, position);
+  if (instruction.opcode == static_cast<std::int32_t>(Opcode::AnyChar)) {
+    const WideChar* const end = context_.textEnd_;
+    return end == nullptr ? guard.SkipsFrom(text_, position)
+                          : guard.SkipsUntil(text_, position, static_cast<std::size_t>(end - text_));
+  }
   while (text_[position] != 0 && Passes(instruction, test, position) && guard.Skips(text_[position + 1])) ++position;
   return position;
 }

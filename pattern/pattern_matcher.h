@@ -25,6 +25,7 @@ class PatternMatcher {
   enum class Outcome { Matched, NoMatch };
 
   PatternMatcher(const PatternProgram& program, const WideChar* text, MatchContext& context);
+  static std::size_t PrefixLengthOf(const PatternProgram& program, MatchContext& context);
 
   Outcome Run();
   bool InRanges(std::size_t index, std::size_t end, std::size_t position) const;

@@ -93,7 +93,7 @@ class CaptureCollector {
 // The matcher only reads the text, and the caller's text outlives the
 // call, so the search runs over it in place.
 bool FindPatternSpans(const WideChar* pattern, const WideChar* text, std::vector<CaptureSpan>& spans,
-                      std::size_t limit) {
+                      std::size_t limit, std::size_t length) {
   spans.clear();
   if (pattern == nullptr || text == nullptr || pattern[0] == 0 || text[0] == 0) return false;
   PatternProgram program;
@@ -104,7 +104,10 @@ bool FindPatternSpans(const WideChar* pattern, const WideChar* text, std::vector
   context.ReserveStack(kInitialStackEntries);  // on failure it grows on demand
   // Guards pay off over many matches; learning them costs more than a
   // search for one value, which ends at its first match, can save.
-  if (limit > 1) context.KeepForkGuardsFor(&program);
+  if (limit > 1) {
+    context.KeepForkGuardsFor(&program);
+    if (length != kLengthUnknown) context.SetTextEnd(text + length);
+  }
   std::size_t searchStart = 0;
   for (;;) {
     std::size_t matchEnd = kUnsetPosition;

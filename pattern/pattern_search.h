@@ -30,8 +30,10 @@ bool FindPatternGroups(const WideChar* pattern, const WideChar* text, std::vecto
 
 // The same search, giving the captures' places in `text` instead of
 // copies: a caller that only joins many values need not hold each one as
-// a string of its own.
+// a string of its own. A caller that knows the text's length (where its
+// first zero is) may pass it, and a long search then reads ahead faster.
+constexpr std::size_t kLengthUnknown = std::numeric_limits<std::size_t>::max();
 bool FindPatternSpans(const WideChar* pattern, const WideChar* text, std::vector<CaptureSpan>& spans,
-                      std::size_t limit = kNoLimit);
+                      std::size_t limit = kNoLimit, std::size_t length = kLengthUnknown);
 
 }  // namespace pattern

@@ -76,17 +76,13 @@ std::size_t LeadAt(const WideString& text, const WideChar* lead) {
   return WideString::npos;
 }
 
-// Where the pattern's lead first occurs, or null when the head cannot hold
-// a match.
-const WideChar* SearchFrom(const HeaderPattern& header, const WideString& headers) {
-  const std::size_t at = LeadAt(headers, header.lead);
-  return at == WideString::npos ? nullptr : headers.c_str() + at;
-}
-
 bool FoundInHeaders(const HeaderPattern& header, const WideString& headers, std::vector<WideString>& captures) {
-  const WideChar* const from = SearchFrom(header, headers);
-  captures.clear();
-  return from != nullptr && Found(header.pattern, from, captures, header.values);
+  const std::size_t at = LeadAt(headers, header.lead);
+  if (at == WideString::npos) {
+    captures.clear();
+    return false;
+  }
+  return Found(header.pattern, headers.c_str() + at, captures, header.values);
 }
 
 enum class HeaderQuery { Ok, Unavailable, NoMemory };
@@ -142,10 +138,14 @@ void HttpClient::TakeHeaderValues() {
   }
   if (FoundInHeaders(kLocationPattern, responseHeaders_, captures)) redirectLocation_ = captures.front();
   // Cookies are joined straight from the head: a head full of them is not
-  // held once more as a string per value.
-  const WideChar* const cookiesFrom = SearchFrom(kCookiePattern, responseHeaders_);
+  // held once more as a string per value. The head holds no zero (it was
+  // cut at its first), so its length is where the search ends.
+  const std::size_t cookiesAt = LeadAt(responseHeaders_, kCookiePattern.lead);
+  if (cookiesAt == WideString::npos) return;
+  const WideChar* const cookiesFrom = responseHeaders_.c_str() + cookiesAt;
   std::vector<pattern::CaptureSpan> cookies;
-  if (cookiesFrom != nullptr && pattern::FindPatternSpans(kCookiePattern.pattern, cookiesFrom, cookies) &&
+  if (pattern::FindPatternSpans(kCookiePattern.pattern, cookiesFrom, cookies, pattern::kNoLimit,
+                                responseHeaders_.size() - cookiesAt) &&
       !cookies.empty()) {
     AppendCookies(cookiesFrom, cookies);
   }

@@ -96,9 +96,13 @@ std::vector<WideString> UnguardedSearch(const WideString& pattern, const WideStr
 TEST(ForkGuards, SearchesFindWhatAFreshMachineFinds) {
   // Lazy loops over `.`, a literal and a class take skipped iterations at once.
   const char* const patterns[] = {"Set-Cookie:\\b*{.+?}\\n", "{[a-c]+}x", "{(ab)|(a)}", "{\\w}\\b*=",
-                                  "{x?y*?}z", "{a}(b|\\n)*", "{[a-c]*?}x", "{.b*?}\\n"};
+                                  "{x?y*?}z", "{a}(b|\\n)*", "{[a-c]*?}x", "{.b*?}\\n", "{.+?}[;,!]"};
   const char* const texts[] = {"Set-Cookie: a=1\r\nset-cookie:\tb=2; x\r\nSet-Cookie:\r\n", "abcx bx cabxx",
-                               "abaab", "key = v\r\nName=x", "xyyz yz z", "ab\r\nbbx\na", "adbx"};
+                               "abaab", "key = v\r\nName=x", "xyyz yz z", "ab\r\nbbx\na", "adbx",
+                               // Line ends at every offset of a four-unit step, non-ASCII, a cut last line.
+                               "Set-Cookie: a\r\nSet-Cookie: ab\nSet-Cookie: abc\r\nSet-Cookie: abcd\r\n"
+                               "Set-Cookie: abcde\rx\nSet-Cookie: \xc3\xa9t\xe9\r\nSet-Cookie: no end",
+                               "abcdefgh;ijklmnop,qrstuvwx!yz"};
   for (const char* p : patterns) {
     for (const char* t : texts) {
       std::vector<WideString> searched;
@@ -117,6 +121,13 @@ TEST(ForkGuards, SearchesFindWhatAFreshMachineFinds) {
         if (!seen) once.push_back(value);
       }
       EXPECT_EQ(searched, once) << p << " over " << t;
+      // Told where the text ends, the search reads ahead and finds the same.
+      const WideString text = W(t);
+      std::vector<pattern::CaptureSpan> spans;
+      ASSERT_TRUE(pattern::FindPatternSpans(W(p).c_str(), text.c_str(), spans, pattern::kNoLimit, text.size()));
+      std::vector<WideString> spanned;
+      for (const pattern::CaptureSpan& span : spans) spanned.emplace_back(text.c_str() + span.start, text.c_str() + span.end);
+      EXPECT_EQ(spanned, once) << p << " over " << t << ", length given";
     }
   }
 }

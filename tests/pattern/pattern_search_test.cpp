@@ -57,6 +57,8 @@ INSTANTIATE_TEST_SUITE_P(
         SearchCase{"^{.}", "abc", true, {"a", "b", "c"}},
         // Empty matches: collected, and the search goes one unit further on.
         SearchCase{"{x*}", "abc", true, {""}}, SearchCase{"{b*}", "abba", true, {"", "bb"}},
+        // Only letters fold: @ and ` differ by the case bit and stay apart.
+        SearchCase{"{[^,]+}", "a@b,a`b,A@B,[,{", true, {"a@b", "a`b", "[", "{"}},
         SearchCase{"{$}", "ab", true, {}},
         // A match ending at the end of the text ends the search.
         SearchCase{"{b}$", "abb", true, {"b"}},
@@ -87,8 +89,9 @@ TEST(Search, NullArgumentsCountAsEmpty) {
 TEST(Search, ManyCookiesAreAllCollectedOnce) {
   WideString headers;
   std::vector<WideString> expected;
+  // The second round repeats every value in upper case.
   for (int i = 0; i < 600; ++i) {
-    const WideString value = W("c" + std::to_string(i % 300) + "=v");
+    const WideString value = W((i < 300 ? "c" : "C") + std::to_string(i % 300) + (i < 300 ? "=v" : "=V"));
     headers += W("Set-Cookie: ") + value + W("\r\n");
     if (i < 300) expected.push_back(value);
   }

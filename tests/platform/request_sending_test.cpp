@@ -201,6 +201,30 @@ TEST(Sending, PeerClosingEarlyNeverRaisesSigpipe) {
   }
 }
 
+TEST(HeaderQueries, GiveTheRawHeadWithCrLfLineEndsAndNothingInFront) {
+  const std::string canonical = "HTTP/1.1 200 OK\r\nA: 1\r\nContent-Length: 0\r\n\r\n";
+  const struct {
+    const char* name;
+    std::string sent;
+    std::string raw;
+  } cases[] = {
+      {"as it came", canonical, canonical},
+      {"bare line feeds", "HTTP/1.1 200 OK\nA: 1\nContent-Length: 0\n\n", canonical},
+      {"bare line feed ends the head", "HTTP/1.1 200 OK\r\nA: 1\r\nContent-Length: 0\r\n\n", canonical},
+      {"blank lines in front", "\r\n\n" + canonical, canonical},
+      {"carriage return kept inside a line", "HTTP/1.1 200 OK\r\nA: 1\r\r\nContent-Length: 0\r\n\r\n",
+       "HTTP/1.1 200 OK\r\nA: 1\r\r\nContent-Length: 0\r\n\r\n"},
+  };
+  for (const auto& c : cases) {
+    ScriptedServer server({Step::Respond(c.sent)});
+    RequestOptions options;
+    options.port = server.Port();
+    OpenedRequest request(options);
+    ASSERT_EQ(request.Exchange(u"", ""), 0u) << c.name;
+    EXPECT_EQ(QueryText(request.Handle(), WINHTTP_QUERY_RAW_HEADERS_CRLF), c.raw) << c.name;
+  }
+}
+
 TEST(HeaderQueries, HandOutTextAndNumbersAsTheClientAsksForThem) {
   ScriptedServer server({Step::Respond("HTTP/1.1 201 Created\r\nContent-Length: 3\r\nX-Caf\xE9: 1\r\n\r\nabc")});
   RequestOptions options;
