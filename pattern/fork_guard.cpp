@@ -1,8 +1,7 @@
 #include "pattern/fork_guard.h"
 
-#include <cstring>
-
 #include "pattern/text_fold.h"
+#include "platform/unit_words.h"
 
 namespace pattern {
 namespace {
@@ -318,20 +317,13 @@ ForkGuard ForkGuard::Explore(const PatternProgram& program, std::size_t fork) {
 std::size_t ForkGuard::SkipsUntil(const WideChar* text, std::size_t position, std::size_t end) const {
   if (stopCount_ > kMaxStops) return SkipsFrom(text, position);
   if (position >= end) return position;
-  constexpr std::uint64_t kLowBits = 0x0001000100010001u;
-  constexpr std::uint64_t kHighBits = 0x8000800080008000u;
   std::size_t at = position + 1;
   for (; end - at >= 4; at += 4) {
-    std::uint64_t word;
-    std::memcpy(&word, text + at, sizeof word);
-    // A unit equal to a stop leaves a zero unit in word ^ stop, which the
-    // borrow of the subtraction shows in its high bit.
-    const std::uint64_t first = word ^ (kLowBits * stops_[0]);
-    const std::uint64_t second = word ^ (kLowBits * stops_[1]);
-    const std::uint64_t third = word ^ (kLowBits * stops_[2]);
-    const std::uint64_t hits = ((first - kLowBits) & ~first) | ((second - kLowBits) & ~second) |
-                               ((third - kLowBits) & ~third);
-    if ((hits & kHighBits) != 0) break;
+    const std::uint64_t word = unit_words::Load(text + at);
+    if (unit_words::HasUnit(word, stops_[0]) | unit_words::HasUnit(word, stops_[1]) |
+        unit_words::HasUnit(word, stops_[2])) {
+      break;
+    }
   }
   for (; at < end; ++at) {
     if (!Skips(text[at])) return at - 1;

@@ -5,10 +5,10 @@
 #include "pattern/pattern_matcher.h"
 #include "pattern/pattern_program.h"
 #include "pattern/text_fold.h"
+#include "platform/unit_words.h"
 
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
 
 namespace pattern {
 namespace {
@@ -24,9 +24,7 @@ std::size_t FoldedHash(const WideChar* first, const WideChar* last) {
   constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15u;
   std::uint64_t hash = static_cast<std::uint64_t>(last - first);
   for (; last - first >= 4; first += 4) {
-    std::uint64_t word;
-    std::memcpy(&word, first, sizeof word);
-    hash = (hash ^ (word | kCaseBits)) * kMultiplier;
+    hash = (hash ^ (unit_words::Load(first) | kCaseBits)) * kMultiplier;
     hash ^= hash >> 29;
   }
   for (; first != last; ++first) hash = (hash ^ (*first | 0x20u)) * kMultiplier;

@@ -2,12 +2,11 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
-#include <cstring>
 #include <new>
 
 #include "platform/memory.h"
 #include "platform/seam.h"
+#include "platform/unit_words.h"
 
 namespace transport {
 
@@ -49,14 +48,8 @@ inline bool AllocateText(WideString& text, std::size_t units) {
 // (all of them when none is zero). Four units are tested at a time: a
 // large response head is scanned often.
 inline std::size_t UnitsBeforeZero(const WideChar* buffer, std::size_t units) {
-  constexpr std::uint64_t kLowBits = 0x0001000100010001u;
-  constexpr std::uint64_t kHighBits = 0x8000800080008000u;
   std::size_t at = 0;
-  for (; units - at >= 4; at += 4) {
-    std::uint64_t word;
-    std::memcpy(&word, buffer + at, sizeof word);
-    if (((word - kLowBits) & ~word & kHighBits) != 0) break;  // some unit is zero
-  }
+  while (units - at >= 4 && !unit_words::HasZeroUnit(unit_words::Load(buffer + at))) at += 4;
   while (at < units && buffer[at] != 0) ++at;
   return at;
 }
