@@ -31,20 +31,52 @@ bool Is(const PatternInstruction& instruction, Opcode opcode) {
   return instruction.opcode == static_cast<std::int32_t>(opcode);
 }
 
+// Where the code goes on after the one-unit test at `test` passes; 0 when
+// the instruction is no such test (the terminator's Char is none).
+std::size_t AfterUnitTest(const InstructionList& code, std::size_t test) {
+  const PatternInstruction& instruction = code.At(test);
+  if (Is(instruction, Opcode::InRanges) || Is(instruction, Opcode::NotInRanges)) {
+    const std::size_t end = static_cast<std::size_t>(instruction.operand);
+    return end > test && end < code.size() ? end : 0;
+  }
+  const bool unitTest = Is(instruction, Opcode::AnyChar) || (Is(instruction, Opcode::Char) && instruction.operand != 0);
+  return unitTest ? test + 1 : 0;
+}
+
+bool IsWith(const InstructionList& code, std::size_t index, Opcode opcode, std::uint64_t operand) {
+  return Is(code.At(index), opcode) && code.At(index).operand == operand;
+}
+
 // PushPos; the Fork to after; PopPos; one unit test; Jump back to the
 // PushPos; after.
 bool HeadsLazyUnitLoop(const InstructionList& code, std::size_t fork) {
   if (fork == 0 || fork + 3 >= code.size()) return false;
   if (!Is(code.At(fork - 1), Opcode::PushPos) || !Is(code.At(fork + 1), Opcode::PopPos)) return false;
-  const PatternInstruction& test = code.At(fork + 2);
-  std::size_t jump = fork + 3;
-  if (Is(test, Opcode::InRanges) || Is(test, Opcode::NotInRanges)) {
-    jump = static_cast<std::size_t>(test.operand);
-  } else if (!Is(test, Opcode::AnyChar) && !(Is(test, Opcode::Char) && test.operand != 0)) {
+  const std::size_t jump = AfterUnitTest(code, fork + 2);
+  return jump != 0 && IsWith(code, jump, Opcode::Jump, fork - 1) && code.At(fork).operand == jump + 1;
+}
+
+// PushSlot s; SavePos s; PushPos; the Fork to the body; PopPos; PopSlot s;
+// and the body: plain groups (a Fork to the next but one, then Backtrack)
+// around one unit test, then RequireProgress s; SavePos s; Jump back to
+// the PushSlot. Fills in the body's first instruction, the test and s.
+bool HeadsGreedyUnitLoop(const InstructionList& code, std::size_t fork, std::size_t& body, std::size_t& test,
+                         std::uint64_t& slot) {
+  if (fork < 3 || fork + 2 >= code.size() || !Is(code.At(fork - 3), Opcode::PushSlot)) return false;
+  slot = code.At(fork - 3).operand;
+  if (!IsWith(code, fork - 2, Opcode::SavePos, slot) || !Is(code.At(fork - 1), Opcode::PushPos) ||
+      !Is(code.At(fork + 1), Opcode::PopPos) || !IsWith(code, fork + 2, Opcode::PopSlot, slot)) {
     return false;
   }
-  return jump > fork + 2 && jump < code.size() && Is(code.At(jump), Opcode::Jump) &&
-         code.At(jump).operand == fork - 1 && code.At(fork).operand == jump + 1;
+  body = static_cast<std::size_t>(code.At(fork).operand);
+  test = body;
+  while (test + 1 < code.size() && IsWith(code, test, Opcode::Fork, test + 2) && Is(code.At(test + 1), Opcode::Backtrack)) {
+    test += 2;
+  }
+  if (test >= code.size()) return false;
+  const std::size_t after = AfterUnitTest(code, test);
+  return after != 0 && after + 2 < code.size() && IsWith(code, after, Opcode::RequireProgress, slot) &&
+         IsWith(code, after + 1, Opcode::SavePos, slot) && IsWith(code, after + 2, Opcode::Jump, fork - 3);
 }
 
 }  // namespace
@@ -162,7 +194,7 @@ class ForkExploration {
     guard.accepted_[0] = accepted_[0];
     guard.accepted_[1] = accepted_[1];
     guard.nonAsciiMayPass_ = nonAsciiMayPass_;
-    ListStops(guard);
+    guard.highestStop_ = HighestAccepted();
     for (std::size_t i = 0; i < writtenCount_; ++i) {
       const Written& written = written_[i];
       if (!written.value.isPosition) {
@@ -175,18 +207,10 @@ class ForkExploration {
     return guard;
   }
 
-  // The accepted units besides the terminator, when they are few.
-  void ListStops(ForkGuard& guard) const {
-    if (nonAsciiMayPass_) return;
-    std::size_t count = 0;
-    for (unsigned unit = 1; unit < 128; ++unit) {
-      if (((accepted_[unit >> 6] >> (unit & 63)) & 1) == 0) continue;
-      if (count == ForkGuard::kMaxStops) return;
-      guard.stops_[count++] = static_cast<WideChar>(unit);
-    }
-    // Unused places hold the terminator, which never comes before the end.
-    for (std::size_t i = count; i < ForkGuard::kMaxStops; ++i) guard.stops_[i] = 0;
-    guard.stopCount_ = count;
+  // The highest unit below 128 that some test accepts; 0 when none.
+  WideChar HighestAccepted() const {
+    if (accepted_[1] != 0) return static_cast<WideChar>(127 - __builtin_clzll(accepted_[1]));
+    return accepted_[0] > 1 ? static_cast<WideChar>(63 - __builtin_clzll(accepted_[0])) : 0;
   }
 
   // The raw units that fold to `unit`.
@@ -311,22 +335,38 @@ bool ForkGuard::Applies(const PatternProgram& program) {
 ForkGuard ForkGuard::Explore(const PatternProgram& program, std::size_t fork) {
   ForkGuard guard = ForkExploration(program).Run(fork);
   guard.lazyUnitLoop_ = guard.state_ == State::Guarded && HeadsLazyUnitLoop(program.instructions, fork);
+  guard.greedyUnitLoop_ =
+      HeadsGreedyUnitLoop(program.instructions, fork, guard.loopBody_, guard.loopTest_, guard.loopSlot_);
   return guard;
 }
 
 std::size_t ForkGuard::SkipsUntil(const WideChar* text, std::size_t position, std::size_t end) const {
-  if (stopCount_ > kMaxStops) return SkipsFrom(text, position);
+  if (nonAsciiMayPass_) return SkipsFrom(text, position);
   if (position >= end) return position;
-  std::size_t at = position + 1;
-  for (; end - at >= 4; at += 4) {
-    const std::uint64_t word = unit_words::Load(text + at);
-    if (unit_words::HasUnit(word, stops_[0]) | unit_words::HasUnit(word, stops_[1]) |
-        unit_words::HasUnit(word, stops_[2])) {
-      break;
+  // Some unit of a word lies at or below the highest stop when one borrows
+  // into its own clear high bit (the stop is below 0x8000); the lowest
+  // such unit surely does, as no borrow reaches it. Eight units above the
+  // stop are passed over at once, and the walk goes on after a unit that
+  // is not above it but is skipped all the same.
+  const std::uint64_t upTo = unit_words::kLowBits * (highestStop_ + 1u);
+  const auto lowUnits = [upTo](const WideChar* units) {
+    const std::uint64_t word = unit_words::Load(units);
+    return (word - upTo) & ~word & unit_words::kHighBits;
+  };
+  const WideChar* unit = text + position + 1;
+  const WideChar* const last = text + end;
+  while (last - unit >= 8) {
+    const std::uint64_t first = lowUnits(unit), second = lowUnits(unit + 4);
+    if ((first | second) == 0) {
+      unit += 8;
+      continue;
     }
+    unit += first != 0 ? __builtin_ctzll(first) / 16 : 4 + __builtin_ctzll(second) / 16;
+    if (!Skips(*unit)) return static_cast<std::size_t>(unit - text) - 1;
+    ++unit;
   }
-  for (; at < end; ++at) {
-    if (!Skips(text[at])) return at - 1;
+  for (; unit != last; ++unit) {
+    if (!Skips(*unit)) return static_cast<std::size_t>(unit - text) - 1;
   }
   return AfterSkip(text, end - 1);
 }

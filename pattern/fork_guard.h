@@ -63,14 +63,22 @@ class ForkGuard {
     return AfterSkip(text, position);
   }
   // The same walk over a text whose terminator is at `end` (and no zero
-  // before it): when the guard stops at no more than kMaxStops units, all
-  // below 128, they are looked for four units at a time.
+  // before it): when every unit the guard stops at is ASCII, four units at
+  // a time that all lie above the highest of them are passed over at once.
   std::size_t SkipsUntil(const WideChar* text, std::size_t position, std::size_t end) const;
   bool explored() const { return state_ != State::Unexplored; }
   // The Fork is the head of a lazy loop over one unit test (PushPos; the
   // Fork; PopPos; the test; Jump back to the PushPos): an iteration it
   // skips only moves one unit on.
   bool headsLazyUnitLoop() const { return lazyUnitLoop_; }
+  // The Fork is the head of a greedy loop over one unit test, perhaps in
+  // plain groups (PushSlot s; SavePos s; PushPos; the Fork to the body;
+  // PopPos; PopSlot s; the body ends in RequireProgress s; SavePos s; and
+  // a Jump back): what an iteration does can be done without its steps.
+  bool headsGreedyUnitLoop() const { return greedyUnitLoop_; }
+  std::size_t loopBody() const { return loopBody_; }  // its first instruction
+  std::size_t loopTest() const { return loopTest_; }  // the unit test, after the groups
+  std::uint64_t loopSlot() const { return loopSlot_; }
   std::size_t writeCount() const { return writeCount_; }
   const StatePlace& write(std::size_t i) const { return writes_[i]; }
 
@@ -89,11 +97,13 @@ class ForkGuard {
   std::uint64_t accepted_[2] = {0, 0};  // units below 128 some test may accept
   bool nonAsciiMayPass_ = false;
   bool lazyUnitLoop_ = false;
+  bool greedyUnitLoop_ = false;
+  std::size_t loopBody_ = 0;
+  std::size_t loopTest_ = 0;
+  std::uint64_t loopSlot_ = 0;
   std::size_t writeCount_ = 0;
   StatePlace writes_[kMaxWrites] = {};
-  static constexpr std::size_t kMaxStops = 3;
-  std::size_t stopCount_ = kMaxStops + 1;  // more than kMaxStops: not listed
-  WideChar stops_[kMaxStops] = {};
+  WideChar highestStop_ = 0;  // the highest unit below 128 some test may accept
 };
 
 }  // namespace pattern

@@ -143,6 +143,24 @@ PatternMatcher::Outcome PatternMatcher::Run() {
     position += prefixLength_;
     return true;
   };
+  // Whole iterations of a greedy loop over one unit test, each leaving
+  // what its steps would: the Fork's and the groups' entries, the position
+  // as the slot's old value and as PushPos pushes it, the slot at it.
+  // The first may fail the progress check; none after it can.
+  const auto takeGreedyIterations = [&](const ForkGuard& guard) {
+    std::size_t& start = slot(guard.loopSlot());
+    const std::size_t test = guard.loopTest();
+    while (start != position + 1 && TestPasses(test, position)) {
+      if (!push(index + 1)) return false;
+      for (std::size_t wrapper = guard.loopBody(); wrapper < test; wrapper += 2) {
+        if (!push(wrapper + 1)) return false;
+      }
+      ++position;
+      if (!push(position) || !push(position)) return false;
+      start = position;
+    }
+    return true;
+  };
   // The terminator is never an attempt start, except in an empty text,
   // which gets its one attempt at position 0.
   const auto nextStart = [&]() {
@@ -205,13 +223,24 @@ PatternMatcher::Outcome PatternMatcher::Run() {
           if (!guard.explored()) guard = ForkGuard::Explore(program_, index);
           if (guard.Skips(text_[position])) {
             // The loop's PushPos left the position on the stack; it moves along.
-            if (guard.headsLazyUnitLoop() && depth > 0 && stack[depth] == position) {
-              position = SkipLazyIterations(guard, index, position);
-              stack[depth] = position;
-            }
+            const bool lazyLoop = guard.headsLazyUnitLoop() && depth > 0 && stack[depth] == position;
+            if (lazyLoop) position = SkipLazyIterations(guard, index, position);
             for (std::size_t i = 0; i < guard.writeCount(); ++i) Write(guard.write(i), position, groups, slots);
+            // The iteration after the skipped ones is taken as well: PopPos,
+            // the test, Jump and PushPos leave the next position on the
+            // stack, and this Fork comes again.
+            if (lazyLoop && TestPasses(index + 2, position)) {
+              stack[depth] = ++position;
+              break;
+            }
+            if (lazyLoop) stack[depth] = position;
             ++index;
             break;
+          }
+          if (guard.headsGreedyUnitLoop()) {
+            const std::size_t before = position;
+            if (!takeGreedyIterations(guard)) return finish(Outcome::NoMatch);
+            if (position != before) break;  // this Fork again, further on
           }
         }
         if (!push(index + 1)) return finish(Outcome::NoMatch);
@@ -296,10 +325,16 @@ std::size_t PatternMatcher::SkipLazyIterations(const ForkGuard& guard, std::size
   return position;
 }
 
+// Whether the one-unit test at `index` takes the unit at `position`.
+bool PatternMatcher::TestPasses(std::size_t index, std::size_t position) const {
+  return text_[position] != 0 && Passes(program_.instructions.At(index), index, position);
+}
+
 // Whether the one-unit test at `index` takes the unit at `position` (not
 // the terminator).
 bool PatternMatcher::Passes(const PatternInstruction& test, std::size_t index, std::size_t position) const {
   switch (static_cast<Opcode>(test.opcode)) {
+    case Opcode::AnyChar: return true;
     case Opcode::Char: return FoldedAt(position) == test.operand;
     case Opcode::InRanges: return InRanges(index, static_cast<std::size_t>(test.operand), position);
     default: return !InRanges(index, static_cast<std::size_t>(test.operand), position);

@@ -29,6 +29,7 @@ class PatternMatcher {
 
   Outcome Run();
   bool InRanges(std::size_t index, std::size_t end, std::size_t position) const;
+  bool TestPasses(std::size_t index, std::size_t position) const;
   bool Passes(const PatternInstruction& test, std::size_t index, std::size_t position) const;
   std::size_t SkipLazyIterations(const ForkGuard& guard, std::size_t fork, std::size_t position) const;
   bool BackRef(const GroupSpan& span, std::size_t position, std::size_t& length) const;

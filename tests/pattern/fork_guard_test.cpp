@@ -94,15 +94,20 @@ std::vector<WideString> UnguardedSearch(const WideString& pattern, const WideStr
 }
 
 TEST(ForkGuards, SearchesFindWhatAFreshMachineFinds) {
-  // Lazy loops over `.`, a literal and a class take skipped iterations at once.
+  // Lazy loops over `.`, a literal and a class take skipped iterations at
+  // once, and greedy loops over one unit take their iterations at once,
+  // to give them back one by one.
   const char* const patterns[] = {"Set-Cookie:\\b*{.+?}\\n", "{[a-c]+}x", "{(ab)|(a)}", "{\\w}\\b*=",
-                                  "{x?y*?}z", "{a}(b|\\n)*", "{[a-c]*?}x", "{.b*?}\\n", "{.+?}[;,!]"};
+                                  "{x?y*?}z", "{a}(b|\\n)*", "{[a-c]*?}x", "{.b*?}\\n", "{.+?}[;,!]",
+                                  "{[a-c]*c}x", "{.*}\\n", "{(b)*b}x"};
   const char* const texts[] = {"Set-Cookie: a=1\r\nset-cookie:\tb=2; x\r\nSet-Cookie:\r\n", "abcx bx cabxx",
                                "abaab", "key = v\r\nName=x", "xyyz yz z", "ab\r\nbbx\na", "adbx",
                                // Line ends at every offset of a four-unit step, non-ASCII, a cut last line.
                                "Set-Cookie: a\r\nSet-Cookie: ab\nSet-Cookie: abc\r\nSet-Cookie: abcd\r\n"
                                "Set-Cookie: abcde\rx\nSet-Cookie: \xc3\xa9t\xe9\r\nSet-Cookie: no end",
-                               "abcdefgh;ijklmnop,qrstuvwx!yz"};
+                               "abcdefgh;ijklmnop,qrstuvwx!yz",
+                               // Control units other than the line ends inside long values.
+                               "Set-Cookie: abc\tdefghijk\x01lmnopqrstuvwxyz\tx\r\nSet-Cookie: \x0b\x0c\x0e" "12345678\r\n"};
   for (const char* p : patterns) {
     for (const char* t : texts) {
       std::vector<WideString> searched;
