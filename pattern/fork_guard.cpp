@@ -57,15 +57,16 @@ bool HeadsLazyUnitLoop(const InstructionList& code, std::size_t fork) {
 }
 
 // PushSlot s; SavePos s; PushPos; the Fork to the body; PopPos; PopSlot s;
-// and the body: plain groups (a Fork to the next but one, then Backtrack)
+// Jump past the loop; and the body: plain groups (a Fork to the next but one, then Backtrack)
 // around one unit test, then RequireProgress s; SavePos s; Jump back to
 // the PushSlot. Fills in the body's first instruction, the test and s.
 bool HeadsGreedyUnitLoop(const InstructionList& code, std::size_t fork, std::size_t& body, std::size_t& test,
                          std::uint64_t& slot) {
-  if (fork < 3 || fork + 2 >= code.size() || !Is(code.At(fork - 3), Opcode::PushSlot)) return false;
+  if (fork < 3 || fork + 3 >= code.size() || !Is(code.At(fork - 3), Opcode::PushSlot)) return false;
   slot = code.At(fork - 3).operand;
   if (!IsWith(code, fork - 2, Opcode::SavePos, slot) || !Is(code.At(fork - 1), Opcode::PushPos) ||
-      !Is(code.At(fork + 1), Opcode::PopPos) || !IsWith(code, fork + 2, Opcode::PopSlot, slot)) {
+      !Is(code.At(fork + 1), Opcode::PopPos) || !IsWith(code, fork + 2, Opcode::PopSlot, slot) ||
+      !Is(code.At(fork + 3), Opcode::Jump)) {
     return false;
   }
   body = static_cast<std::size_t>(code.At(fork).operand);

@@ -73,8 +73,9 @@ class ForkGuard {
   bool headsLazyUnitLoop() const { return lazyUnitLoop_; }
   // The Fork is the head of a greedy loop over one unit test, perhaps in
   // plain groups (PushSlot s; SavePos s; PushPos; the Fork to the body;
-  // PopPos; PopSlot s; the body ends in RequireProgress s; SavePos s; and
-  // a Jump back): what an iteration does can be done without its steps.
+  // PopPos; PopSlot s; Jump past the loop; the body ends in
+  // RequireProgress s; SavePos s; and a Jump back): what an iteration, or
+  // leaving the loop, does can be done without its steps.
   bool headsGreedyUnitLoop() const { return greedyUnitLoop_; }
   std::size_t loopBody() const { return loopBody_; }  // its first instruction
   std::size_t loopTest() const { return loopTest_; }  // the unit test, after the groups

@@ -226,6 +226,12 @@ PatternMatcher::Outcome PatternMatcher::Run() {
             const bool lazyLoop = guard.headsLazyUnitLoop() && depth > 0 && stack[depth] == position;
             if (lazyLoop) position = SkipLazyIterations(guard, index, position);
             for (std::size_t i = 0; i < guard.writeCount(); ++i) Write(guard.write(i), position, groups, slots);
+            if (guard.headsGreedyUnitLoop()) {  // PopPos, PopSlot and the Jump out
+              position = pop();
+              slot(guard.loopSlot()) = pop();
+              go(static_cast<std::size_t>(code[index + 3].operand));
+              break;
+            }
             // The iteration after the skipped ones is taken as well: PopPos,
             // the test, Jump and PushPos leave the next position on the
             // stack, and this Fork comes again.
@@ -327,7 +333,9 @@ std::size_t PatternMatcher::SkipLazyIterations(const ForkGuard& guard, std::size
 
 // Whether the one-unit test at `index` takes the unit at `position`.
 bool PatternMatcher::TestPasses(std::size_t index, std::size_t position) const {
-  return text_[position] != 0 && Passes(program_.instructions.At(index), index, position);
+  if (text_[position] == 0) return false;
+  const PatternInstruction& test = program_.instructions.At(index);
+  return test.opcode == static_cast<std::int32_t>(Opcode::AnyChar) || Passes(test, index, position);
 }
 
 // Whether the one-unit test at `index` takes the unit at `position` (not

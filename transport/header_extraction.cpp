@@ -152,17 +152,24 @@ void HttpClient::TakeHeaderValues() {
 }
 
 // Cookies of earlier responses stay in front; no blank goes between them
-// and the new values.
+// and the new values. There is at least one value.
 void HttpClient::AppendCookies(const WideChar* text, const std::vector<pattern::CaptureSpan>& values) {
-  std::size_t length = receivedCookies_.size() + 1;
-  for (const pattern::CaptureSpan& value : values) length += value.end - value.start + 2;
+  const std::size_t kept = receivedCookies_.size();
+  std::size_t joined = kept - 2;  // no separator after the last value
+  for (const pattern::CaptureSpan& value : values) joined += value.end - value.start + 2;
   // Room for all of it, the final ';' included, so that a head full of
   // cookies is joined without growing the text (and without the block of
-  // twice its size that growing it at the end would take).
-  receivedCookies_.reserve(length);
+  // twice its size that growing it at the end would take); the values are
+  // copied straight into place.
+  receivedCookies_.reserve(joined + 1);
+  receivedCookies_.resize(joined);
+  WideChar* at = receivedCookies_.data() + kept;
   for (std::size_t i = 0; i < values.size(); ++i) {
-    receivedCookies_.append(text + values[i].start, text + values[i].end);
-    if (i + 1 < values.size()) receivedCookies_ += WTEXT("; ");
+    if (i > 0) {
+      *at++ = WTEXT(';');
+      *at++ = WTEXT(' ');
+    }
+    at = std::copy(text + values[i].start, text + values[i].end, at);
   }
   TrimInPlace(receivedCookies_, WTEXT(" "));
   if (!receivedCookies_.empty() && receivedCookies_.back() != WTEXT(';')) receivedCookies_ += WTEXT(';');
