@@ -19,6 +19,19 @@ struct GroupSpan {
   bool IsSet() const { return start != kUnsetPosition && end != kUnsetPosition; }
 };
 
+// The literal run every attempt of a search's program starts with (see
+// PatternMatcher), measured once: its length and, when it fits, its units
+// as four-unit words. A unit of the text matches the prefix's where, with
+// the case bit set for a lower-case letter, it equals the prefix's unit.
+struct LiteralPrefix {
+  static constexpr std::size_t kMaxWords = 4;
+  std::size_t length = kUnsetPosition;
+  std::size_t words = 0;                   // 0: not held as words
+  std::uint64_t units[kMaxWords] = {};     // zero in the lanes past the prefix
+  std::uint64_t caseBits[kMaxWords] = {};  // 0x20 in a lower-case letter's lane
+  std::uint64_t lanes[kMaxWords] = {};     // all ones in the prefix's lanes
+};
+
 class MatchContext {
  public:
   // Positions are indexes into the text handed to Match.
@@ -40,7 +53,7 @@ class MatchContext {
   void KeepForkGuardsFor(const PatternProgram* program) {
     keptFor_ = program;
     guardsFor_ = nullptr;
-    keptPrefixLength_ = kUnsetPosition;
+    keptPrefix_ = LiteralPrefix{};
   }
   // Where the searched text's terminator is, for a caller that knows it
   // (and knows that no zero comes before it): every text handed to Match
@@ -68,7 +81,7 @@ class MatchContext {
   const PatternProgram* keptFor_ = nullptr;
   const PatternProgram* guardsFor_ = nullptr;  // whose guards forkGuards_ holds
   const WideChar* textEnd_ = nullptr;          // unknown when null
-  std::size_t keptPrefixLength_ = kUnsetPosition;  // the kept program's, once measured
+  LiteralPrefix keptPrefix_;  // the kept program's, once measured
 };
 
 }  // namespace pattern

@@ -2,6 +2,7 @@
 
 #include "pattern/pattern_failure.h"
 #include "pattern/text_fold.h"
+#include "platform/unit_words.h"
 
 namespace pattern {
 
@@ -37,18 +38,42 @@ WideChar OtherCaseOf(std::uint64_t operand) {
 }  // namespace
 
 PatternMatcher::PatternMatcher(const PatternProgram& program, const WideChar* text, MatchContext& context)
-    : program_(program), text_(text), context_(context), prefixLength_(PrefixLengthOf(program, context)) {
+    : program_(program), text_(text), context_(context) {
+  if (context.keptFor_ == &program) {
+    // Measured once for the program a search runs over and over.
+    LiteralPrefix& kept = context.keptPrefix_;
+    if (kept.length == kUnsetPosition) kept = MeasurePrefix(program);
+    prefixLength_ = kept.length;
+    if (kept.words != 0 && context.textEnd_ != nullptr) {
+      prefixWords_ = &kept;
+      textLength_ = static_cast<std::size_t>(context.textEnd_ - text);
+    }
+  } else {
+    prefixLength_ = LiteralPrefixLength(program);
+  }
   if (prefixLength_ == 0) return;
   prefix_ = &program.instructions.At(2);
   firstUnit_ = static_cast<WideChar>(prefix_[0].operand);
   firstUnitOtherCase_ = OtherCaseOf(prefix_[0].operand);
 }
 
-// Measured once for the program a search runs over and over.
-std::size_t PatternMatcher::PrefixLengthOf(const PatternProgram& program, MatchContext& context) {
-  if (context.keptFor_ != &program) return LiteralPrefixLength(program);
-  if (context.keptPrefixLength_ == kUnsetPosition) context.keptPrefixLength_ = LiteralPrefixLength(program);
-  return context.keptPrefixLength_;
+// A prefix of units that some text unit folds to (no upper-case letter,
+// nothing past 16 bits) and of at most kMaxWords words is held as words.
+LiteralPrefix PatternMatcher::MeasurePrefix(const PatternProgram& program) {
+  LiteralPrefix prefix;
+  prefix.length = LiteralPrefixLength(program);
+  if (prefix.length == 0 || prefix.length > 4 * LiteralPrefix::kMaxWords) return prefix;
+  for (std::size_t i = 0; i < prefix.length; ++i) {
+    const std::uint64_t unit = program.instructions.At(2 + i).operand;
+    if (unit > 0xFFFF || (unit >= WTEXT('A') && unit <= WTEXT('Z'))) return LiteralPrefix{prefix.length};
+    const unsigned shift = 16 * (i % 4);
+    const bool lowerLetter = unit >= WTEXT('a') && unit <= WTEXT('z');
+    prefix.units[i / 4] |= unit << shift;
+    prefix.caseBits[i / 4] |= (lowerLetter ? std::uint64_t{0x20} : 0) << shift;
+    prefix.lanes[i / 4] |= std::uint64_t{0xFFFF} << shift;
+  }
+  prefix.words = (prefix.length + 3) / 4;
+  return prefix;
 }
 
 bool PatternMatcher::Match(const PatternProgram& program, const WideChar* text, MatchContext* context,
@@ -66,6 +91,13 @@ bool PatternMatcher::Match(const PatternProgram& program, const WideChar* text, 
 WideChar PatternMatcher::FoldedAt(std::size_t position) const { return FoldAscii(text_[position]); }
 
 bool PatternMatcher::CanStartAt(std::size_t position) const {
+  if (prefixWords_ != nullptr && position + 4 * prefixWords_->words <= textLength_) {
+    for (std::size_t word = 0; word < prefixWords_->words; ++word) {
+      const std::uint64_t units = unit_words::Load(text_ + position + 4 * word) | prefixWords_->caseBits[word];
+      if ((units & prefixWords_->lanes[word]) != prefixWords_->units[word]) return false;
+    }
+    return true;
+  }
   for (std::size_t i = 0; i < prefixLength_; ++i) {
     if (FoldedAt(position + i) != prefix_[i].operand) return false;
   }

@@ -25,7 +25,7 @@ class PatternMatcher {
   enum class Outcome { Matched, NoMatch };
 
   PatternMatcher(const PatternProgram& program, const WideChar* text, MatchContext& context);
-  static std::size_t PrefixLengthOf(const PatternProgram& program, MatchContext& context);
+  static LiteralPrefix MeasurePrefix(const PatternProgram& program);
 
   Outcome Run();
   bool InRanges(std::size_t index, std::size_t end, std::size_t position) const;
@@ -47,6 +47,9 @@ class PatternMatcher {
   // first unit can have in the text.
   std::size_t prefixLength_ = 0;
   const PatternInstruction* prefix_ = nullptr;
+  // The prefix as words, for a search that knows where its text ends.
+  const LiteralPrefix* prefixWords_ = nullptr;
+  std::size_t textLength_ = 0;
   WideChar firstUnit_ = 0;
   WideChar firstUnitOtherCase_ = 0;
 };

@@ -106,6 +106,8 @@ TEST(ForkGuards, SearchesFindWhatAFreshMachineFinds) {
                                "Set-Cookie: a\r\nSet-Cookie: ab\nSet-Cookie: abc\r\nSet-Cookie: abcd\r\n"
                                "Set-Cookie: abcde\rx\nSet-Cookie: \xc3\xa9t\xe9\r\nSet-Cookie: no end",
                                "abcdefgh;ijklmnop,qrstuvwx!yz",
+                               // Near misses of a literal prefix, each unit in a word checked.
+                               "Set-CoXkie: zz\r\nSet-Cookie; yy\r\nsEt-Cookie: ok\r\n",
                                // Control units other than the line ends inside long values.
                                "Set-Cookie: abc\tdefghijk\x01lmnopqrstuvwxyz\tx\r\nSet-Cookie: \x0b\x0c\x0e" "12345678\r\n"};
   for (const char* p : patterns) {
