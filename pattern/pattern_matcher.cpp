@@ -38,7 +38,7 @@ WideChar OtherCaseOf(std::uint64_t operand) {
 }  // namespace
 
 PatternMatcher::PatternMatcher(const PatternProgram& program, const WideChar* text, MatchContext& context)
-    : program_(program), text_(text), context_(context) {
+    : program_(program), text_(text), context_(context), guards_(context.ForkGuardsFor(program)) {
   if (context.keptFor_ == &program) {
     // Measured once for the program a search runs over and over.
     LiteralPrefix& kept = context.keptPrefix_;
@@ -80,10 +80,14 @@ bool PatternMatcher::Match(const PatternProgram& program, const WideChar* text, 
                            std::size_t* matchEndOut) {
   if (matchEndOut != nullptr) *matchEndOut = kUnsetPosition;
   if (context == nullptr || text == nullptr) return false;
-  if (!context->Reset(program.groupCount, program.slotCount)) return false;
-  PatternMatcher machine(program, text, *context);
-  const Outcome outcome = machine.Run();
-  if (matchEndOut != nullptr) *matchEndOut = context->matchEnd_;
+  return PatternMatcher(program, text, *context).MatchFrom(0, matchEndOut);
+}
+
+bool PatternMatcher::MatchFrom(std::size_t start, std::size_t* matchEndOut) {
+  if (matchEndOut != nullptr) *matchEndOut = kUnsetPosition;
+  if (!context_.Reset(program_.groupCount, program_.slotCount)) return false;
+  const Outcome outcome = Run(start);
+  if (matchEndOut != nullptr) *matchEndOut = context_.matchEnd_;
   return outcome == Outcome::Matched;
 }
 
@@ -118,20 +122,20 @@ std::size_t PatternMatcher::NextCandidate(std::size_t from) const {
 
 // The step loop keeps the machine's registers (instruction index, position
 // and the stack's depth) in locals, so that they stay out of memory.
-PatternMatcher::Outcome PatternMatcher::Run() {
+PatternMatcher::Outcome PatternMatcher::Run(std::size_t start) {
   const PatternInstruction* const code = program_.instructions.data();
   const std::size_t size = program_.instructions.size();
   GroupSpan* const groups = context_.groups_.data();
   std::size_t* const slots = context_.slots_.data();
   const std::uint64_t groupCount = static_cast<std::uint64_t>(context_.groupCount_);
   const std::uint64_t slotCount = static_cast<std::uint64_t>(context_.slotCount_);
-  ForkGuard* const guards = context_.ForkGuardsFor(program_);
+  ForkGuard* const guards = guards_;
   std::size_t* stack = context_.stack_.data();
   std::size_t stackCapacity = context_.stack_.capacity();
   std::size_t depth = 0;
   std::size_t index = 0;
-  std::size_t attemptStart = 0;
-  std::size_t position = 0;
+  std::size_t attemptStart = start;
+  std::size_t position = start;
 
   const auto push = [&](std::size_t value) {
     if (depth + 1 >= stackCapacity) {
@@ -180,16 +184,16 @@ PatternMatcher::Outcome PatternMatcher::Run() {
   // as the slot's old value and as PushPos pushes it, the slot at it.
   // The first may fail the progress check; none after it can.
   const auto takeGreedyIterations = [&](const ForkGuard& guard) {
-    std::size_t& start = slot(guard.loopSlot());
+    std::size_t& iterationStart = slot(guard.loopSlot());
     const std::size_t test = guard.loopTest();
-    while (start != position + 1 && TestPasses(test, position)) {
+    while (iterationStart != position + 1 && TestPasses(test, position)) {
       if (!push(index + 1)) return false;
       for (std::size_t wrapper = guard.loopBody(); wrapper < test; wrapper += 2) {
         if (!push(wrapper + 1)) return false;
       }
       ++position;
       if (!push(position) || !push(position)) return false;
-      start = position;
+      iterationStart = position;
     }
     return true;
   };
@@ -207,7 +211,7 @@ PatternMatcher::Outcome PatternMatcher::Run() {
     return beginAttempt();
   };
 
-  if (CanStartAt(0) ? !beginAttempt() : !nextStart()) return finish(Outcome::NoMatch);
+  if (CanStartAt(start) ? !beginAttempt() : !nextStart()) return finish(Outcome::NoMatch);
   for (;;) {
     if (index >= size) Malformed();
     const std::uint64_t operand = code[index].operand;

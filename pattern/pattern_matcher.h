@@ -21,13 +21,20 @@ class PatternMatcher {
   static bool Match(const PatternProgram& program, const WideChar* text, MatchContext* context,
                     std::size_t* matchEndOut);
 
+  // For a search over one text: a machine set up once, then matching
+  // again and again from later places. `context` must outlive it.
+  PatternMatcher(const PatternProgram& program, const WideChar* text, MatchContext& context);
+  // What Match gives over the text from `start` on (at most the
+  // terminator's place), but with positions counted from the text's
+  // beginning.
+  bool MatchFrom(std::size_t start, std::size_t* matchEndOut);
+
  private:
   enum class Outcome { Matched, NoMatch };
 
-  PatternMatcher(const PatternProgram& program, const WideChar* text, MatchContext& context);
   static LiteralPrefix MeasurePrefix(const PatternProgram& program);
 
-  Outcome Run();
+  Outcome Run(std::size_t start);
   bool InRanges(std::size_t index, std::size_t end, std::size_t position) const;
   bool TestPasses(std::size_t index, std::size_t position) const;
   bool Passes(const PatternInstruction& test, std::size_t index, std::size_t position) const;
@@ -43,6 +50,7 @@ class PatternMatcher {
   const PatternProgram& program_;
   const WideChar* text_;
   MatchContext& context_;
+  ForkGuard* guards_ = nullptr;  // none unless the context keeps them for the program
   // The literal run every attempt starts with, and the two forms its
   // first unit can have in the text.
   std::size_t prefixLength_ = 0;

@@ -98,7 +98,8 @@ class CaptureCollector {
 }  // namespace
 
 // The matcher only reads the text, and the caller's text outlives the
-// call, so the search runs over it in place.
+// call, so the search runs over it in place, one machine set up once
+// matching from each search start.
 bool FindPatternSpans(const WideChar* pattern, const WideChar* text, std::vector<CaptureSpan>& spans,
                       std::size_t limit, std::size_t length) {
   spans.clear();
@@ -115,22 +116,22 @@ bool FindPatternSpans(const WideChar* pattern, const WideChar* text, std::vector
     context.KeepForkGuardsFor(&program);
     if (length != kLengthUnknown) context.SetTextEnd(text + length);
   }
+  PatternMatcher machine(program, text, context);
   std::size_t searchStart = 0;
   for (;;) {
     std::size_t matchEnd = kUnsetPosition;
-    const WideChar* const from = text + searchStart;
-    if (!PatternMatcher::Match(program, from, &context, &matchEnd)) break;
+    if (!machine.MatchFrom(searchStart, &matchEnd)) break;
     if (program.groupCount == 0) throw PatternFailure(E_FAIL);
     const GroupSpan& capture = context.group(0);
     if (capture.IsSet() && capture.start <= capture.end) {
-      collector.AddUnlessPresent({searchStart + capture.start, searchStart + capture.end});
+      collector.AddUnlessPresent({capture.start, capture.end});
       if (spans.size() >= limit) break;
     }
     // An empty match would be found again in place: go on one unit further.
-    const std::size_t advance = matchEnd > context.matchStart() ? matchEnd : context.matchStart() + 1;
+    const std::size_t next = matchEnd > context.matchStart() ? matchEnd : context.matchStart() + 1;
     // The match ended on the terminator (`$`), or the rest is empty.
-    if (from[advance - 1] == 0 || from[advance] == 0) break;
-    searchStart += advance;
+    if (text[next - 1] == 0 || text[next] == 0) break;
+    searchStart = next;
   }
   return true;
 }
