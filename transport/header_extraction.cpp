@@ -3,6 +3,8 @@
 #include "transport/header_extraction.h"
 
 #include <algorithm>
+#include <array>
+#include <cstdint>
 #include <limits>
 #include <string>
 #include <vector>
@@ -36,7 +38,7 @@ const HeaderPattern kCookiePattern = {WTEXT("Set-Cookie:\\b*{.+?}\\n"), WTEXT("s
 // Far above any real header block; a larger reported size is not believed.
 constexpr DWORD kMaxHeaderBytes = 1u << 20;
 // Units looked at together while no unit in them can begin the lead.
-constexpr std::size_t kScanBlock = 64;
+constexpr std::size_t kScanBlock = 128;
 
 bool Found(const WideChar* pattern, const WideChar* text, std::vector<WideString>& captures,
            std::size_t values = kAllValues) {
@@ -47,42 +49,70 @@ bool Found(const WideChar* pattern, const WideChar* text, std::vector<WideString
 // a cheap test that a unit may be the lead's, exact only with AsciiLower.
 WideChar Loosely(WideChar unit) { return static_cast<WideChar>(unit | 0x20); }
 
-// Where `lead` (lower case, two units or more) first occurs in `text`,
-// ignoring ASCII case; npos when nowhere. Blocks in which no two adjacent
-// units can begin the lead are passed over in one branch-free loop.
-std::size_t LeadAt(const WideString& text, const WideChar* lead) {
-  std::size_t length = 0;
-  while (lead[length] != 0) ++length;
-  if (text.size() < length) return WideString::npos;
-  const WideChar* const units = text.data();
-  const std::size_t starts = text.size() - length + 1;  // the unit after a start is in the text
-  const WideChar first = Loosely(lead[0]);
-  const WideChar second = Loosely(lead[1]);
-  for (std::size_t block = 0; block < starts; block += kScanBlock) {
-    if (block + kScanBlock <= starts) {
-      unsigned maybe = 0;
-      for (std::size_t i = block; i < block + kScanBlock; ++i) {
-        maybe |= static_cast<unsigned>(Loosely(units[i]) == first) & static_cast<unsigned>(Loosely(units[i + 1]) == second);
-      }
-      if (maybe == 0) continue;
-    }
-    const std::size_t end = std::min(block + kScanBlock, starts);
-    for (std::size_t at = block; at < end; ++at) {
-      std::size_t matched = 0;
-      while (matched < length && AsciiLower(units[at + matched]) == lead[matched]) ++matched;
-      if (matched == length) return at;
-    }
-  }
-  return WideString::npos;
+// Whether `lead` (lower case) begins at `units`, ignoring ASCII case. A
+// zero-terminated text ends the comparison at its terminator at the latest.
+bool LeadBeginsAt(const WideChar* units, const WideChar* lead) {
+  std::size_t matched = 0;
+  while (lead[matched] != 0 && AsciiLower(units[matched]) == lead[matched]) ++matched;
+  return lead[matched] == 0;
 }
 
-bool FoundInHeaders(const HeaderPattern& header, const WideString& headers, std::vector<WideString>& captures) {
-  const std::size_t at = LeadAt(headers, header.lead);
-  if (at == WideString::npos) {
-    captures.clear();
-    return false;
+// One lead looked for: its first two units loosely (zero once found or
+// when not looked for: no unit is zero loosely), and where it was found.
+struct LeadScan {
+  const WideChar* lead;
+  std::size_t at = WideString::npos;
+  WideChar first = lead == nullptr ? 0 : Loosely(lead[0]);
+  WideChar second = lead == nullptr ? 0 : Loosely(lead[1]);
+
+  void CheckBlock(const WideChar* units, std::size_t block, std::size_t end) {
+    for (std::size_t start = block; start < end; ++start) {
+      if (LeadBeginsAt(units + start, lead)) {
+        at = start;
+        first = 0;
+        return;
+      }
+    }
   }
-  return Found(header.pattern, headers.c_str() + at, captures, header.values);
+};
+
+// Which of two leads may begin among `count` units: one flag each,
+// sixteen bits wide like a unit, so that the test runs on many at once.
+inline void TestBlock(const WideChar* units, std::size_t count, const LeadScan* scans, std::uint16_t* maybe) {
+  for (std::size_t i = 0; i < count; ++i) {
+    const WideChar here = Loosely(units[i]);
+    const WideChar next = Loosely(units[i + 1]);
+    maybe[0] |= static_cast<std::uint16_t>((here == scans[0].first) & (next == scans[0].second));
+    maybe[1] |= static_cast<std::uint16_t>((here == scans[1].first) & (next == scans[1].second));
+  }
+}
+
+// Where two leads (lower case, two units or more; null for one not looked
+// for) first occur in `text` (which holds no zero), ignoring ASCII case;
+// npos where nowhere. One pass serves both: blocks in which no two
+// adjacent units can begin either are passed over in one branch-free loop.
+std::array<std::size_t, 2> LeadsAt(const WideString& text, const WideChar* one, const WideChar* other) {
+  LeadScan scans[2] = {LeadScan{one}, LeadScan{other}};
+  const WideChar* const units = text.c_str();  // the unit after the last is the terminator
+  for (std::size_t block = 0; block < text.size() && (scans[0].first | scans[1].first) != 0; block += kScanBlock) {
+    const std::size_t end = std::min(block + kScanBlock, text.size());
+    std::uint16_t maybe[2] = {0, 0};
+    // A whole block is tested in a loop of a known length.
+    if (end - block == kScanBlock) {
+      TestBlock(units + block, kScanBlock, scans, maybe);
+    } else {
+      TestBlock(units + block, end - block, scans, maybe);
+    }
+    for (std::size_t k = 0; k < 2; ++k) {
+      if (maybe[k] != 0) scans[k].CheckBlock(units, block, end);
+    }
+  }
+  return {scans[0].at, scans[1].at};
+}
+
+bool FoundAt(const HeaderPattern& header, const WideString& headers, std::size_t at,
+             std::vector<WideString>& captures) {
+  return at != WideString::npos && Found(header.pattern, headers.c_str() + at, captures, header.values);
 }
 
 enum class HeaderQuery { Ok, Unavailable, NoMemory };
@@ -128,19 +158,27 @@ bool HttpClient::ExtractResponseHeaders(HINTERNET request) {
 }
 
 void HttpClient::TakeHeaderValues() {
+  // Two passes over the head, each looking for two leads. A pass ends once
+  // it has found both, so the two that most heads carry go together.
+  const std::array<std::size_t, 2> charsetAndLocation =
+      LeadsAt(responseHeaders_, charsetFixed_ ? nullptr : kCharsetPattern.lead, kLocationPattern.lead);
+  const std::array<std::size_t, 2> lengthAndCookies =
+      LeadsAt(responseHeaders_, kContentLengthPattern.lead, kCookiePattern.lead);
   std::vector<WideString> captures;
-  if (!charsetFixed_ && FoundInHeaders(kCharsetPattern, responseHeaders_, captures)) {
+  if (FoundAt(kCharsetPattern, responseHeaders_, charsetAndLocation[0], captures)) {
     responseCharset_ = captures.front();
   }
-  if (FoundInHeaders(kContentLengthPattern, responseHeaders_, captures)) {
+  if (FoundAt(kContentLengthPattern, responseHeaders_, lengthAndCookies[0], captures)) {
     // Digits only, so never negative; clamped at the 32-bit maximum.
     contentLength_ = static_cast<std::uint32_t>(ReplyToInt(captures.front()));
   }
-  if (FoundInHeaders(kLocationPattern, responseHeaders_, captures)) redirectLocation_ = captures.front();
+  if (FoundAt(kLocationPattern, responseHeaders_, charsetAndLocation[1], captures)) {
+    redirectLocation_ = captures.front();
+  }
   // Cookies are joined straight from the head: a head full of them is not
   // held once more as a string per value. The head holds no zero (it was
   // cut at its first), so its length is where the search ends.
-  const std::size_t cookiesAt = LeadAt(responseHeaders_, kCookiePattern.lead);
+  const std::size_t cookiesAt = lengthAndCookies[1];
   if (cookiesAt == WideString::npos) return;
   const WideChar* const cookiesFrom = responseHeaders_.c_str() + cookiesAt;
   std::vector<pattern::CaptureSpan> cookies;
