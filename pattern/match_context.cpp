@@ -11,22 +11,6 @@ const GroupSpan& MatchContext::group(std::size_t index) const {
 
 bool MatchContext::ReserveStack(std::size_t entries) { return stack_.Reserve(entries, 0); }
 
-bool MatchContext::Reset(std::int32_t groupCount, std::int32_t slotCount) {
-  groupCount_ = 0;
-  slotCount_ = 0;
-  depth_ = 0;
-  matchStart_ = kUnsetPosition;
-  matchEnd_ = kUnsetPosition;
-  const std::size_t groups = static_cast<std::size_t>(groupCount);
-  const std::size_t slots = static_cast<std::size_t>(slotCount);
-  if (!groups_.Reserve(groups, 0) || !slots_.Reserve(slots, 0)) return false;
-  for (std::size_t i = 0; i < groups; ++i) groups_[i] = GroupSpan{};
-  for (std::size_t i = 0; i < slots; ++i) slots_[i] = 0;
-  groupCount_ = groupCount;
-  slotCount_ = slotCount;
-  return true;
-}
-
 // The storage grows to 2 * depth + 2 entries when the depth reaches it.
 bool MatchContext::GrowStack() {
   const std::size_t depth = depth_ + 1;

@@ -63,7 +63,25 @@ class MatchContext {
  private:
   friend class PatternMatcher;
 
-  bool Reset(std::int32_t groupCount, std::int32_t slotCount);
+  // Run before every match, so kept short: a search's program has a
+  // group or two and a few slots.
+  bool Reset(std::int32_t groupCount, std::int32_t slotCount) {
+    groupCount_ = 0;
+    slotCount_ = 0;
+    depth_ = 0;
+    matchStart_ = kUnsetPosition;
+    matchEnd_ = kUnsetPosition;
+    const std::size_t groups = static_cast<std::size_t>(groupCount);
+    const std::size_t slots = static_cast<std::size_t>(slotCount);
+    if (!groups_.Reserve(groups, 0) || !slots_.Reserve(slots, 0)) return false;
+    GroupSpan* const spans = groups_.data();
+    std::size_t* const places = slots_.data();
+    for (std::size_t i = 0; i < groups; ++i) spans[i] = GroupSpan{};
+    for (std::size_t i = 0; i < slots; ++i) places[i] = 0;
+    groupCount_ = groupCount;
+    slotCount_ = slotCount;
+    return true;
+  }
   bool GrowStack();
   // One guard per instruction, explored as the Forks are reached; nullptr
   // when guards do not apply or their storage cannot be had.

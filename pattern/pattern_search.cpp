@@ -23,7 +23,8 @@ constexpr std::size_t kInitialStackEntries = 256;
 std::size_t FoldedHash(const WideChar* first, const WideChar* last) {
   constexpr std::uint64_t kCaseBits = 0x0020002000200020u;
   constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15u;
-  std::uint64_t hash = static_cast<std::uint64_t>(last - first);
+  const std::size_t length = static_cast<std::size_t>(last - first);
+  std::uint64_t hash = length;
   std::uint64_t other = 0;
   for (; last - first >= 8; first += 8) {
     hash = (hash ^ (unit_words::Load(first) | kCaseBits)) * kMultiplier;
@@ -32,6 +33,12 @@ std::size_t FoldedHash(const WideChar* first, const WideChar* last) {
   if (last - first >= 4) {
     hash = (hash ^ (unit_words::Load(first) | kCaseBits)) * kMultiplier;
     first += 4;
+  }
+  if (first != last && length >= 4) {
+    // The rest as the text's last four units, some of them in already:
+    // equal texts still hash equal.
+    hash = (hash ^ (unit_words::Load(last - 4) | kCaseBits)) * kMultiplier;
+    first = last;
   }
   for (; first != last; ++first) hash = (hash ^ (*first | 0x20u)) * kMultiplier;
   hash ^= (other << 32 | other >> 32);
