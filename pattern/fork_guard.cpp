@@ -336,8 +336,8 @@ bool ForkGuard::Applies(const PatternProgram& program) {
 ForkGuard ForkGuard::Explore(const PatternProgram& program, std::size_t fork) {
   ForkGuard guard = ForkExploration(program).Run(fork);
   guard.lazyUnitLoop_ = guard.state_ == State::Guarded && HeadsLazyUnitLoop(program.instructions, fork);
-  guard.greedyUnitLoop_ =
-      HeadsGreedyUnitLoop(program.instructions, fork, guard.loopBody_, guard.loopTest_, guard.loopSlot_);
+  guard.greedyUnitLoop_ = guard.state_ == State::Guarded && HeadsGreedyUnitLoop(program.instructions, fork, guard.loopBody_,
+                                                                                 guard.loopTest_, guard.loopSlot_);
   return guard;
 }
 

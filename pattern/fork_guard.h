@@ -38,7 +38,6 @@ class ForkGuard {
   // True when the target surely fails back at `unit` (the unit at the
   // position, possibly the terminator).
   bool Skips(WideChar unit) const {
-    if (state_ != State::Guarded) return false;
     if (unit >= 128) return !nonAsciiMayPass_;
     return ((accepted_[unit >> 6] >> (unit & 63)) & 1) == 0;
   }
@@ -75,7 +74,8 @@ class ForkGuard {
   // plain groups (PushSlot s; SavePos s; PushPos; the Fork to the body;
   // PopPos; PopSlot s; Jump past the loop; the body ends in
   // RequireProgress s; SavePos s; and a Jump back): what an iteration, or
-  // leaving the loop, does can be done without its steps.
+  // leaving the loop, does can be done without its steps. Its guard holds
+  // exactly the ASCII units the test takes.
   bool headsGreedyUnitLoop() const { return greedyUnitLoop_; }
   std::size_t loopBody() const { return loopBody_; }  // its first instruction
   std::size_t loopTest() const { return loopTest_; }  // the unit test, after the groups
@@ -95,8 +95,10 @@ class ForkGuard {
   enum class State : std::uint8_t { Unexplored, Unguarded, Guarded };
 
   State state_ = State::Unexplored;
-  std::uint64_t accepted_[2] = {0, 0};  // units below 128 some test may accept
-  bool nonAsciiMayPass_ = false;
+  // Units below 128 some test may accept, and whether others may pass:
+  // all of them until the Fork is found guarded, so that nothing is skipped.
+  std::uint64_t accepted_[2] = {~std::uint64_t{0}, ~std::uint64_t{0}};
+  bool nonAsciiMayPass_ = true;
   bool lazyUnitLoop_ = false;
   bool greedyUnitLoop_ = false;
   std::size_t loopBody_ = 0;

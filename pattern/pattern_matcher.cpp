@@ -186,7 +186,11 @@ PatternMatcher::Outcome PatternMatcher::Run(std::size_t start) {
   const auto takeGreedyIterations = [&](const ForkGuard& guard) {
     std::size_t& iterationStart = slot(guard.loopSlot());
     const std::size_t test = guard.loopTest();
-    while (iterationStart != position + 1 && TestPasses(test, position)) {
+    const auto passes = [&]() {
+      const WideChar unit = text_[position];
+      return unit < 128 ? !guard.Skips(unit) : TestPasses(test, position);
+    };
+    while (iterationStart != position + 1 && passes()) {
       if (!push(index + 1)) return false;
       for (std::size_t wrapper = guard.loopBody(); wrapper < test; wrapper += 2) {
         if (!push(wrapper + 1)) return false;
@@ -257,6 +261,9 @@ PatternMatcher::Outcome PatternMatcher::Run(std::size_t start) {
         if (guards != nullptr) {
           ForkGuard& guard = guards[index];
           if (!guard.explored()) guard = ForkGuard::Explore(program_, index);
+          // Iterations the unit here passes, then this Fork as it would
+          // come again (the unit after them fails the loop's test).
+          if (guard.headsGreedyUnitLoop() && !takeGreedyIterations(guard)) return finish(Outcome::NoMatch);
           if (guard.Skips(text_[position])) {
             // The loop's PushPos left the position on the stack; it moves along.
             const bool lazyLoop = guard.headsLazyUnitLoop() && depth > 0 && stack[depth] == position;
@@ -270,19 +277,13 @@ PatternMatcher::Outcome PatternMatcher::Run(std::size_t start) {
             }
             // The iteration after the skipped ones is taken as well: PopPos,
             // the test, Jump and PushPos leave the next position on the
-            // stack, and this Fork comes again.
-            if (lazyLoop && TestPasses(index + 2, position)) {
-              stack[depth] = ++position;
-              break;
-            }
+            // stack, and this Fork comes again, at a unit the walk found
+            // the guard does not skip (if it did, the Fork runs once more).
+            const bool further = lazyLoop && TestPasses(index + 2, position);
+            if (further) ++position;
             if (lazyLoop) stack[depth] = position;
-            ++index;
-            break;
-          }
-          if (guard.headsGreedyUnitLoop()) {
-            const std::size_t before = position;
-            if (!takeGreedyIterations(guard)) return finish(Outcome::NoMatch);
-            if (position != before) break;  // this Fork again, further on
+            if (!further) ++index;
+            if (!further || guard.Skips(text_[position])) break;
           }
         }
         if (!push(index + 1)) return finish(Outcome::NoMatch);
@@ -292,6 +293,13 @@ PatternMatcher::Outcome PatternMatcher::Run(std::size_t start) {
       case Opcode::PushSlot:
         if (!push(slot(operand))) return finish(Outcome::NoMatch);
         ++index;
+        // The head of a greedy loop over one unit: its SavePos and PushPos
+        // go with it, on to the loop's Fork.
+        if (guards != nullptr && index + 2 < size && guards[index + 2].headsGreedyUnitLoop()) {
+          slot(operand) = position;
+          if (!push(position)) return finish(Outcome::NoMatch);
+          index += 2;
+        }
         break;
       case Opcode::PopSlot: {
         const std::size_t value = pop();
