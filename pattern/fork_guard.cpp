@@ -346,7 +346,7 @@ std::size_t ForkGuard::SkipsUntil(const WideChar* text, std::size_t position, st
   if (position >= end) return position;
   // Some unit of a word lies at or below the highest stop when one borrows
   // into its own clear high bit (the stop is below 0x8000); the lowest
-  // such unit surely does, as no borrow reaches it. Eight units above the
+  // such unit surely does, as no borrow reaches it. Sixteen units above the
   // stop are passed over at once, and the walk goes on after a unit that
   // is not above it but is skipped all the same.
   const std::uint64_t upTo = unit_words::kLowBits * (highestStop_ + 1u);
@@ -356,13 +356,15 @@ std::size_t ForkGuard::SkipsUntil(const WideChar* text, std::size_t position, st
   };
   const WideChar* unit = text + position + 1;
   const WideChar* const last = text + end;
-  while (last - unit >= 8) {
-    const std::uint64_t first = lowUnits(unit), second = lowUnits(unit + 4);
-    if ((first | second) == 0) {
-      unit += 8;
+  while (last - unit >= 16) {
+    const std::uint64_t low[4] = {lowUnits(unit), lowUnits(unit + 4), lowUnits(unit + 8), lowUnits(unit + 12)};
+    if ((low[0] | low[1] | low[2] | low[3]) == 0) {
+      unit += 16;
       continue;
     }
-    unit += first != 0 ? __builtin_ctzll(first) / 16 : 4 + __builtin_ctzll(second) / 16;
+    std::size_t word = 0;
+    while (low[word] == 0) ++word;
+    unit += 4 * word + __builtin_ctzll(low[word]) / 16;
     if (!Skips(*unit)) return static_cast<std::size_t>(unit - text) - 1;
     ++unit;
   }

@@ -4,11 +4,6 @@
 
 namespace pattern {
 
-const GroupSpan& MatchContext::group(std::size_t index) const {
-  if (index >= static_cast<std::size_t>(groupCount_)) throw PatternFailure(E_INVALIDARG);
-  return groups_[index];
-}
-
 bool MatchContext::ReserveStack(std::size_t entries) { return stack_.Reserve(entries, 0); }
 
 // The storage grows to 2 * depth + 2 entries when the depth reaches it.

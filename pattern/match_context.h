@@ -8,6 +8,7 @@
 
 #include "pattern/fork_guard.h"
 #include "pattern/owned_array.h"
+#include "pattern/pattern_failure.h"
 
 namespace pattern {
 
@@ -39,7 +40,10 @@ class MatchContext {
   std::size_t matchStart() const { return matchStart_; }
   std::size_t matchEnd() const { return matchEnd_; }
   // Raises PatternFailure(E_INVALIDARG) for a group outside the program.
-  const GroupSpan& group(std::size_t index) const;
+  const GroupSpan& group(std::size_t index) const {
+    if (index >= static_cast<std::size_t>(groupCount_)) throw PatternFailure(E_INVALIDARG);
+    return groups_[index];
+  }
 
   // Room for `entries` stack entries before the first push; false if the
   // allocator refuses (the stack then grows on demand).

@@ -116,7 +116,7 @@ std::size_t PatternMatcher::NextCandidate(std::size_t from) const {
   for (std::size_t at = from;; ++at) {
     const WideChar unit = text_[at];
     if (unit == 0) return at;
-    if ((unit == firstUnit_ || unit == firstUnitOtherCase_) && CanStartAt(at)) return at;
+    if (MayBeginPrefix(unit) && CanStartAt(at)) return at;
   }
 }
 
@@ -215,7 +215,8 @@ PatternMatcher::Outcome PatternMatcher::Run(std::size_t start) {
     return beginAttempt();
   };
 
-  if (CanStartAt(start) ? !beginAttempt() : !nextStart()) return finish(Outcome::NoMatch);
+  const bool startsHere = prefixLength_ == 0 || (MayBeginPrefix(text_[start]) && CanStartAt(start));
+  if (startsHere ? !beginAttempt() : !nextStart()) return finish(Outcome::NoMatch);
   for (;;) {
     if (index >= size) Malformed();
     const std::uint64_t operand = code[index].operand;

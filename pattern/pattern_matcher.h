@@ -45,6 +45,7 @@ class PatternMatcher {
 
   WideChar FoldedAt(std::size_t position) const;  // the text's unit there, ASCII case folded
   bool CanStartAt(std::size_t position) const;
+  bool MayBeginPrefix(WideChar unit) const { return unit == firstUnit_ || unit == firstUnitOtherCase_; }
   std::size_t NextCandidate(std::size_t from) const;
 
   const PatternProgram& program_;

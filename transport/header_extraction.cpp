@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <string>
 #include <vector>
@@ -57,6 +58,22 @@ bool LeadBeginsAt(const WideChar* units, const WideChar* lead) {
   return lead[matched] == 0;
 }
 
+// Eight units as one value, and eight flags.
+using EightUnits = std::uint16_t __attribute__((vector_size(16)));
+using EightFlags = std::int16_t __attribute__((vector_size(16)));
+
+EightUnits LooselyEight(const WideChar* units) {
+  EightUnits eight;
+  std::memcpy(&eight, units, sizeof eight);
+  return eight | 0x20;
+}
+
+bool AnyFlag(EightFlags flags) {
+  std::uint64_t halves[2];
+  std::memcpy(halves, &flags, sizeof halves);
+  return (halves[0] | halves[1]) != 0;
+}
+
 // One lead looked for: its first two units loosely (zero once found or
 // when not looked for: no unit is zero loosely), and where it was found.
 struct LeadScan {
@@ -65,26 +82,43 @@ struct LeadScan {
   WideChar first = lead == nullptr ? 0 : Loosely(lead[0]);
   WideChar second = lead == nullptr ? 0 : Loosely(lead[1]);
 
+  // Where the lead first begins among the units from `block` to `end`,
+  // if anywhere; eight units go together while `end` is eight further.
   void CheckBlock(const WideChar* units, std::size_t block, std::size_t end) {
-    for (std::size_t start = block; start < end; ++start) {
-      if (LeadBeginsAt(units + start, lead)) {
-        at = start;
-        first = 0;
+    std::size_t start = block;
+    for (; end - start >= 8; start += 8) {
+      if (AnyFlag((LooselyEight(units + start) == first) & (LooselyEight(units + start + 1) == second)) &&
+          CheckUnits(units, start, start + 8)) {
         return;
       }
     }
+    CheckUnits(units, start, end);
+  }
+
+  bool CheckUnits(const WideChar* units, std::size_t from, std::size_t to) {
+    for (std::size_t start = from; start < to; ++start) {
+      if (Loosely(units[start]) == first && Loosely(units[start + 1]) == second && LeadBeginsAt(units + start, lead)) {
+        at = start;
+        first = 0;
+        return true;
+      }
+    }
+    return false;
   }
 };
 
-// Which of two leads may begin among `count` units: one flag each,
-// sixteen bits wide like a unit, so that the test runs on many at once.
-inline void TestBlock(const WideChar* units, std::size_t count, const LeadScan* scans, std::uint16_t* maybe) {
-  for (std::size_t i = 0; i < count; ++i) {
-    const WideChar here = Loosely(units[i]);
-    const WideChar next = Loosely(units[i + 1]);
-    maybe[0] |= static_cast<std::uint16_t>((here == scans[0].first) & (next == scans[0].second));
-    maybe[1] |= static_cast<std::uint16_t>((here == scans[1].first) & (next == scans[1].second));
+// Which of two leads may begin among kScanBlock units (the unit after
+// them readable), tested eight units at a time.
+void TestBlock(const WideChar* units, const LeadScan* scans, bool* maybe) {
+  EightFlags one = {}, other = {};
+  for (std::size_t i = 0; i < kScanBlock; i += 8) {
+    const EightUnits here = LooselyEight(units + i);
+    const EightUnits next = LooselyEight(units + i + 1);
+    one |= (here == scans[0].first) & (next == scans[0].second);
+    other |= (here == scans[1].first) & (next == scans[1].second);
   }
+  maybe[0] = AnyFlag(one);
+  maybe[1] = AnyFlag(other);
 }
 
 // Where two leads (lower case, two units or more; null for one not looked
@@ -96,15 +130,11 @@ std::array<std::size_t, 2> LeadsAt(const WideString& text, const WideChar* one, 
   const WideChar* const units = text.c_str();  // the unit after the last is the terminator
   for (std::size_t block = 0; block < text.size() && (scans[0].first | scans[1].first) != 0; block += kScanBlock) {
     const std::size_t end = std::min(block + kScanBlock, text.size());
-    std::uint16_t maybe[2] = {0, 0};
-    // A whole block is tested in a loop of a known length.
-    if (end - block == kScanBlock) {
-      TestBlock(units + block, kScanBlock, scans, maybe);
-    } else {
-      TestBlock(units + block, end - block, scans, maybe);
-    }
+    // A short last block is looked at by each lead itself.
+    bool maybe[2] = {true, true};
+    if (end - block == kScanBlock) TestBlock(units + block, scans, maybe);
     for (std::size_t k = 0; k < 2; ++k) {
-      if (maybe[k] != 0) scans[k].CheckBlock(units, block, end);
+      if (maybe[k] && scans[k].first != 0) scans[k].CheckBlock(units, block, end);
     }
   }
   return {scans[0].at, scans[1].at};
