@@ -93,7 +93,12 @@ INSTANTIATE_TEST_SUITE_P(
         HeaderCase{"NearMisses", "Set-Cookie : x=1\r\nX-Content-Length:7\r\nContent-Lengths: 7\r\nLocation:9\r\nX: charset =a\r\nlocation: \r\n",
                    u"", 0, u"", u""},
         HeaderCase{"CookieAfterManyLines", std::string(40, 'X') + ": 1\r\nY: 2\r\nSet-Cookie: late=1\r\nSet-Cookie: later=2\r\n",
-                   u"", 0, u"", u"late=1; later=2;"}),
+                   u"", 0, u"", u"late=1; later=2;"},
+        // Leads well inside a long head, after and before whole blocks of lines.
+        HeaderCase{"LeadsDeepInALongHead",
+                   std::string(150, 'X') + ": 1\r\nLocation: 64\r\n" + std::string(200, 'Y') +
+                       ": 2\r\nContent-Type: text/html; charset=koi8-r\r\n" + std::string(300, 'Z') + ": 3\r\n",
+                   u"koi8-r", 0, u"64", u""}),
     [](const auto& testCase) { return std::string(testCase.param.name); });
 
 TEST_F(FakePlatformTest, ContentLengthHeaderInAnyCaseIsRead) {
