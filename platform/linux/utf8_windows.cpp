@@ -217,11 +217,12 @@ KT_WIDE bool DecodeWindow(const unsigned char* at, char16_t* out, const Splats& 
   const __m256i pairThird = AtLeast(w.before2, k.xF0);
   const UnitBytes units =
       Units(w, continuation, AtLeast(w.before2, k.xE0), AtLeast(w.before3, k.xF0), pairThird, k);
-  // A byte ends a character when the next does not continue it; the last
-  // byte's next lies outside, so the window ends at the last such byte.
-  const std::uint32_t ends = ~Bits(continuation) >> 1 & 0x7FFFFFFFu;
+  // A byte ends a character when the next does not continue it. The last
+  // byte's next lies outside, so the window ends at the last byte before
+  // it that does; a four-byte character's third byte is kept with its end.
+  const std::uint32_t ends = ~Bits(continuation) >> 1;
   const unsigned last = 31u - static_cast<unsigned>(__builtin_clz(ends));
-  const std::uint32_t keep = (ends | (Bits(pairThird) & ends >> 1)) & ((2u << last) - 1);
+  const std::uint32_t keep = ends | (Bits(pairThird) & ends >> 1);
   const __m256i first = _mm256_unpacklo_epi8(units.low, units.high);   // bytes 0-7 and 16-23
   const __m256i second = _mm256_unpackhi_epi8(units.low, units.high);  // bytes 8-15 and 24-31
   char16_t* to = Pack(out, _mm256_castsi256_si128(first), keep & 0xFF);
@@ -242,13 +243,14 @@ KT_WIDE int CountWindow(const Window& w, const Splats& k) {
          __builtin_popcount(Bits(AtLeast(w.bytes, k.xF0)));
 }
 
-// The text a window step takes and the units it may write past the ones
-// it keeps must be covered by what follows: text decodes to at least a
-// unit per three bytes, and the exact walk stops at most one unit short of
-// the room.
+// A step writes at most 32 units (the last eight from where the first 24
+// kept ones end), up to eight of them past the ones it keeps. Those must be
+// written over by what follows: the text after the window decodes to at
+// least a unit per three bytes, and when the room runs out the exact walk
+// stops at most one unit short of it.
 constexpr std::size_t kPackSpill = 8;
 constexpr std::size_t kBytesAhead = kWindow + 3 * kPackSpill;
-constexpr std::size_t kRoomAhead = kWindow + kPackSpill + 1;
+constexpr std::size_t kRoomAhead = kWindow + 1;
 
 KT_WIDE void CountWindows(const unsigned char* bytes, std::size_t count, std::size_t& end, std::size_t& units) {
   const Splats k = MakeSplats();
