@@ -45,6 +45,7 @@ bool SplitLine(std::string_view line, Header& header) {
 
 // Splits at CR LF (a bare LF is taken as a line end too); empty lines drop out.
 bool ParseLines(std::string_view text, std::vector<Header>& headers) {
+  headers.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
   std::size_t from = 0;
   while (from < text.size()) {
     std::size_t end = text.find('\n', from);
@@ -89,7 +90,10 @@ DWORD Merge(std::vector<Header>& lines, Header header, DWORD modifiers) {
 DWORD RequestHeaders::Add(std::u16string_view text, DWORD modifiers) {
   std::vector<Header> parsed;
   if (!ParseLines(ToSingleByte(text), parsed)) return ERROR_WINHTTP_INVALID_HEADER;
-  std::vector<Header> merged = lines_;
+  // Merged into a copy, so that a refused line leaves the handle's lines as they were.
+  std::vector<Header> merged;
+  merged.reserve(lines_.size() + parsed.size());
+  merged = lines_;
   for (Header& header : parsed) {
     DWORD result = Merge(merged, std::move(header), modifiers);
     if (result != ERROR_SUCCESS) return result;

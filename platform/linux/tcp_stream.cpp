@@ -99,7 +99,11 @@ DWORD TcpStream::ConnectTo(const void* address, unsigned addressLength, int fami
     Close();
     return ERROR_WINHTTP_CANNOT_CONNECT;
   }
-  int ready = WaitForSocket(fd_, POLLOUT, timeoutMs);
+  short revents = 0;
+  int ready = WaitForSocket(fd_, POLLOUT, timeoutMs, &revents);
+  // A failed connect always reports an error or a hang-up; only then is
+  // the socket's error worth asking for.
+  if (ready > 0 && (revents & (POLLERR | POLLHUP)) == 0) return ERROR_SUCCESS;
   int error = 0;
   socklen_t size = sizeof error;
   if (ready > 0 && getsockopt(fd_, SOL_SOCKET, SO_ERROR, &error, &size) == 0 && error == 0)
