@@ -22,7 +22,9 @@ constexpr std::uint16_t Nibbles(unsigned from, unsigned to) {
   return static_cast<std::uint16_t>(((2u << to) - 1) & ~((1u << from) - 1));
 }
 constexpr std::uint16_t kAny = 0xFFFF;
+constexpr std::uint16_t kAscii = Nibbles(0, 7);
 constexpr std::uint16_t kContinuing = Nibbles(8, 0xB);
+constexpr std::uint16_t kLeading = Nibbles(0xC, 0xF);
 constexpr std::uint8_t kTwoContinuations = 0x80;
 
 struct PairClass {
@@ -30,13 +32,13 @@ struct PairClass {
   std::uint16_t firstHigh, firstLow, secondHigh;
 };
 constexpr PairClass kPairClasses[] = {
-    {0x01, Nibbles(0xC, 0xF), kAny, static_cast<std::uint16_t>(Nibbles(0, 7) | Nibbles(0xC, 0xF))},  // lead, no continuation
-    {0x02, Nibbles(0, 7), kAny, kContinuing},                                  // continuation after ASCII
-    {0x04, Nibbles(0xE, 0xE), Nibbles(0, 0), Nibbles(8, 9)},                   // E0: overlong
-    {0x08, Nibbles(0xF, 0xF), Nibbles(4, 0xF), Nibbles(9, 0xB)},               // F4 and up: past U+10FFFF
-    {0x10, Nibbles(0xE, 0xE), Nibbles(0xD, 0xD), Nibbles(0xA, 0xB)},           // ED: surrogates
-    {0x20, Nibbles(0xC, 0xC), Nibbles(0, 1), kContinuing},                     // C0, C1: overlong
-    {0x40, Nibbles(0xF, 0xF), static_cast<std::uint16_t>(Nibbles(0, 0) | Nibbles(5, 0xF)), Nibbles(8, 8)},  // F0: overlong; F5 up
+    {0x01, kLeading, kAny, kAscii | kLeading},                              // a lead, no continuation
+    {0x02, kAscii, kAny, kContinuing},                                      // a continuation after ASCII
+    {0x04, Nibbles(0xE, 0xE), Nibbles(0, 0), Nibbles(8, 9)},                // E0: overlong
+    {0x08, Nibbles(0xF, 0xF), Nibbles(4, 0xF), Nibbles(9, 0xB)},            // F4 and up: past U+10FFFF
+    {0x10, Nibbles(0xE, 0xE), Nibbles(0xD, 0xD), Nibbles(0xA, 0xB)},        // ED: surrogates
+    {0x20, Nibbles(0xC, 0xC), Nibbles(0, 1), kContinuing},                  // C0, C1: overlong
+    {0x40, Nibbles(0xF, 0xF), Nibbles(0, 0) | Nibbles(5, 0xF), Nibbles(8, 8)},  // F0: overlong; F5 and up
     {kTwoContinuations, kContinuing, kAny, kContinuing},
 };
 
