@@ -1,7 +1,7 @@
 // Finds how much of a UTF-8 text is well formed, sixteen bytes at a time
 // (or 32 where the machine can), and how many UTF-16 units that part
-// decodes to. Text that passes needs no
-// per-character checks; the rest goes to the exact decoder.
+// decodes to. Text that passes needs no per-character checks; the rest
+// goes to the exact decoder.
 #pragma once
 
 #include <cstddef>
