@@ -89,11 +89,12 @@ KT_WIDE __m256i Load(const unsigned char* at) { return _mm256_loadu_si256(reinte
 KT_WIDE __m256i And(__m256i a, __m256i b) { return _mm256_and_si256(a, b); }
 KT_WIDE __m256i Or(__m256i a, __m256i b) { return _mm256_or_si256(a, b); }
 
-// The byte constants, each in every lane, made once per run of windows and
-// hidden from the compiler, which would otherwise build each one anew at
-// every use.
+// The byte constants, each in every lane, and the nibble tables, made once
+// per run of windows; the constants hidden from the compiler, which would
+// otherwise build each one anew at every use.
 struct Splats {
   __m256i x03, x0F, x3F, x7F, x80, xC0, xDC, xE0, xE8, xF0;
+  __m256i firstHigh, firstLow, secondHigh;
 };
 
 KT_WIDE __m256i Opaque(unsigned byte) {
@@ -104,7 +105,8 @@ KT_WIDE __m256i Opaque(unsigned byte) {
 
 KT_WIDE Splats MakeSplats() {
   return {Opaque(0x03), Opaque(0x0F), Opaque(0x3F), Opaque(0x7F), Opaque(0x80),
-          Opaque(0xC0), Opaque(0xDC), Opaque(0xE0), Opaque(0xE8), Opaque(0xF0)};
+          Opaque(0xC0), Opaque(0xDC), Opaque(0xE0), Opaque(0xE8), Opaque(0xF0),
+          Load(kFirstHigh.entries), Load(kFirstLow.entries), Load(kSecondHigh.entries)};
 }
 
 // 0xFF in the lanes holding `low` (a splat) or more, as unsigned bytes.
@@ -150,9 +152,9 @@ KT_WIDE __m256i MustContinue(const Window& w, const Splats& k) {
 }
 
 KT_WIDE bool WellFormed(const Window& w, __m256i mustContinue, const Splats& k) {
-  const __m256i firstHigh = _mm256_shuffle_epi8(Load(kFirstHigh.entries), ShiftRight<4>(w.before1, k.x0F));
-  const __m256i firstLow = _mm256_shuffle_epi8(Load(kFirstLow.entries), And(w.before1, k.x0F));
-  const __m256i secondHigh = _mm256_shuffle_epi8(Load(kSecondHigh.entries), ShiftRight<4>(w.bytes, k.x0F));
+  const __m256i firstHigh = _mm256_shuffle_epi8(k.firstHigh, ShiftRight<4>(w.before1, k.x0F));
+  const __m256i firstLow = _mm256_shuffle_epi8(k.firstLow, And(w.before1, k.x0F));
+  const __m256i secondHigh = _mm256_shuffle_epi8(k.secondHigh, ShiftRight<4>(w.bytes, k.x0F));
   const __m256i errors = _mm256_xor_si256(And(And(firstHigh, firstLow), secondHigh), And(mustContinue, k.x80));
   return _mm256_testz_si256(errors, errors) != 0;
 }

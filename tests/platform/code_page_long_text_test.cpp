@@ -76,6 +76,8 @@ const std::vector<std::string> kPieces = {
     "\xEF\xBF\xBF", "\xE0\xA0\x80", "\xED\x9F\xBF", "\xF0\x9F\x98\x80", "\xF4\x8F\xBF\xBF",
     "\xC3", "\xE2\x82", "\xF0\x9F\x98", "\x80", "\xBF", "\xC0\xAF", "\xC1\xBF", "\xE0\x80\x80", "\xED\xA0\x80",
     "\xF4\x90\x80\x80", "\xF5\x80", "\xFF", "\xE1\x41", "\xE1\x80\x41", std::string(1, '\0'),
+    // The last overlong or surrogate form of each lead, and leads past U+10FFFF.
+    "\xE0\x9F\xBF", "\xED\xBF\xBF", "\xF0\x8F\xBF\xBF", "\xF4\xBF\xBF\xBF", "\xF7\xBF\xBF\xBF",
     // Long runs of one width, so that some texts hold thousands of bytes
     // without ASCII or errors.
     Repeated("\xC3\xA9", 300), Repeated("\xE2\x82\xAC", 200), Repeated("\xF0\x9F\x98\x80", 150)};
