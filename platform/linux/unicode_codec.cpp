@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/linux/utf8_validation.h"
+#include "platform/linux/utf8_windows.h"
 
 namespace winhttp_linux {
 namespace {
@@ -268,15 +269,23 @@ void DecodeAhead(const unsigned char* bytes, std::size_t count, std::size_t& pos
   position = at;
 }
 
+// Well-formed windows for as long as the bounds ahead allow, each stretch
+// that fails their checks walked the exact way.
+void DecodeWindowsAhead(const unsigned char* bytes, std::size_t count, std::size_t& at, UnitWriter& writer) {
+  while (DecodeWellFormedWindows(bytes, count, at, writer.out, writer.room, writer.units)) {
+    if (!WalkUtf8(bytes, count, at, std::min(count, at + kWalkedStretch), writer)) return;
+  }
+}
+
 }  // namespace
 
-std::size_t Utf8DecodedUnits(const unsigned char* bytes, std::size_t count, bool& sawInvalid) {
-  // Well-formed runs are counted sixteen bytes at a time; whatever fails
+std::size_t Utf8DecodedUnits(const unsigned char* bytes, std::size_t count, bool& sawInvalid, Utf8Steps steps) {
+  // Well-formed runs are counted many bytes at a time; whatever fails
   // their checks is walked for a stretch before the runs are tried again.
   UnitCounter counter;
   std::size_t at = 0;
   while (at < count) {
-    const ValidUtf8Run run = ValidUtf8Prefix(bytes + at, count - at);
+    const ValidUtf8Run run = ValidUtf8Prefix(bytes + at, count - at, steps == Utf8Steps::Widest);
     counter.units += run.units;
     at += run.bytes;
     WalkUtf8(bytes, count, at, std::min(count, at + kWalkedStretch), counter);
@@ -286,9 +295,10 @@ std::size_t Utf8DecodedUnits(const unsigned char* bytes, std::size_t count, bool
 }
 
 bool DecodeUtf8Into(const unsigned char* bytes, std::size_t count, char16_t* out, std::size_t room,
-                    std::size_t& units, bool& sawInvalid) {
+                    std::size_t& units, bool& sawInvalid, Utf8Steps steps) {
   UnitWriter writer{out, room};
   std::size_t at = 0;
+  if (steps == Utf8Steps::Widest) DecodeWindowsAhead(bytes, count, at, writer);
   DecodeAhead(bytes, count, at, writer);
   const bool fitted = WalkUtf8(bytes, count, at, count, writer);
   units = writer.units;

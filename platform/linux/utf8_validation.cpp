@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "platform/linux/utf8_windows.h"
+
 namespace winhttp_linux {
 namespace {
 
@@ -131,16 +133,14 @@ std::size_t OpenSequenceStart(const unsigned char* bytes, std::size_t end) {
   return end;
 }
 
-}  // namespace
-
-ValidUtf8Run ValidUtf8Prefix(const unsigned char* bytes, std::size_t count) {
-  ValidUtf8Run run;
-  if (count < kBlock) return run;
+// The well-formed blocks at the front of `bytes`, read as the start of a
+// text: where they stop (perhaps within a character) and their units.
+void CountWellFormedBlocks(const unsigned char* bytes, std::size_t count, std::size_t& end, std::size_t& units) {
+  if (count < kBlock) return;
   // The first block's look-back sees zero bytes, which ask for nothing.
   unsigned char first[kLookBack + kBlock] = {};
   std::memcpy(first + kLookBack, bytes, kBlock);
   BlockCounter counter;
-  std::size_t end = 0;
   while (count - end >= kBlock) {
     const Block block = counter.Take(end == 0 ? first + kLookBack : bytes + end);
     if (block == Block::IllFormed) break;
@@ -151,10 +151,20 @@ ValidUtf8Run ValidUtf8Prefix(const unsigned char* bytes, std::size_t count) {
       end = asciiEnd;
     }
   }
-  run.stoppedAtError = count - end >= kBlock;
+  units = counter.Units();
+}
+
+}  // namespace
+
+ValidUtf8Run ValidUtf8Prefix(const unsigned char* bytes, std::size_t count, bool wide) {
+  std::size_t end = 0;
+  std::size_t units = 0;
+  if (wide && Utf8WindowsAvailable()) CountWellFormedWindows(bytes, count, end, units);
+  else CountWellFormedBlocks(bytes, count, end, units);
   // A sequence cut by the last block's end is left to the next look.
+  ValidUtf8Run run;
   run.bytes = OpenSequenceStart(bytes, end);
-  run.units = counter.Units();
+  run.units = units;
   if (run.bytes < end) run.units -= bytes[run.bytes] >= 0xF0 ? 2 : 1;
   return run;
 }

@@ -13,11 +13,9 @@ template <typename Convert>
 int Converted(Call call, UINT codePage, DWORD flags, Convert convert) {
   State& state = TheState();
   std::lock_guard<std::mutex> lock(state.mutex);
-  CallRecord record;
-  record.call = call;
+  CallRecord record = BeginCall(state, call);
   record.codePage = codePage;
   record.flags = flags;
-  record.succeeded = !ScriptedFailure(state, call, record.error);
   int result = 0;
   if (record.succeeded) {
     result = convert();

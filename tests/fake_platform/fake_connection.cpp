@@ -9,14 +9,12 @@ using namespace fake::detail;
 HINTERNET WinHttpOpen(LPCWSTR agent, DWORD accessType, LPCWSTR proxy, LPCWSTR bypass, DWORD flags) {
   State& state = TheState();
   std::lock_guard<std::mutex> lock(state.mutex);
-  CallRecord record;
-  record.call = Call::Open;
+  CallRecord record = BeginCall(state, Call::Open);
   record.text = TextOf(agent, static_cast<DWORD>(-1));
   record.accessType = accessType;
   record.flags = flags;
   record.hasProxyList = proxy != nullptr;
   record.hasBypassList = bypass != nullptr;
-  record.succeeded = !ScriptedFailure(state, Call::Open, record.error);
   if (record.succeeded) record.opened = NewHandle(state, HandleKind::Session);
   HINTERNET opened = record.opened;
   Finish(state, std::move(record));
@@ -26,14 +24,11 @@ HINTERNET WinHttpOpen(LPCWSTR agent, DWORD accessType, LPCWSTR proxy, LPCWSTR by
 BOOL WinHttpSetTimeouts(HINTERNET handle, int resolveMs, int connectMs, int sendMs, int receiveMs) {
   State& state = TheState();
   std::lock_guard<std::mutex> lock(state.mutex);
-  CallRecord record;
-  record.call = Call::SetTimeouts;
-  record.handle = handle;
+  CallRecord record = BeginCall(state, Call::SetTimeouts, handle);
   record.timeouts[0] = resolveMs;
   record.timeouts[1] = connectMs;
   record.timeouts[2] = sendMs;
   record.timeouts[3] = receiveMs;
-  record.succeeded = !ScriptedFailure(state, Call::SetTimeouts, record.error);
   if (record.succeeded && state.handles.count(handle) == 0) {
     record.succeeded = false;
     record.error = ERROR_INVALID_HANDLE;
@@ -50,11 +45,9 @@ BOOL WinHttpSetTimeouts(HINTERNET handle, int resolveMs, int connectMs, int send
 BOOL WinHttpCrackUrl(LPCWSTR url, DWORD urlLength, DWORD flags, LPURL_COMPONENTS components) {
   State& state = TheState();
   std::lock_guard<std::mutex> lock(state.mutex);
-  CallRecord record;
-  record.call = Call::CrackUrl;
+  CallRecord record = BeginCall(state, Call::CrackUrl);
   record.text = TextOf(url, urlLength == 0 ? static_cast<DWORD>(-1) : urlLength);
   record.flags = flags;
-  record.succeeded = !ScriptedFailure(state, Call::CrackUrl, record.error);
   if (record.succeeded) {
     record.succeeded = winhttp_linux::CrackUrl(url, urlLength, flags, components) == TRUE;
     record.error = record.succeeded ? 0 : GetLastError();
@@ -65,13 +58,10 @@ BOOL WinHttpCrackUrl(LPCWSTR url, DWORD urlLength, DWORD flags, LPURL_COMPONENTS
 HINTERNET WinHttpConnect(HINTERNET session, LPCWSTR server, INTERNET_PORT port, DWORD reserved) {
   State& state = TheState();
   std::lock_guard<std::mutex> lock(state.mutex);
-  CallRecord record;
-  record.call = Call::Connect;
-  record.handle = session;
+  CallRecord record = BeginCall(state, Call::Connect, session);
   record.text = TextOf(server, static_cast<DWORD>(-1));
   record.value = port;
   record.flags = reserved;
-  record.succeeded = !ScriptedFailure(state, Call::Connect, record.error);
   if (record.succeeded && (FindHandle(state, session, HandleKind::Session) == nullptr || record.text.empty())) {
     record.succeeded = false;
     record.error = server == nullptr || record.text.empty() ? ERROR_INVALID_PARAMETER
@@ -87,14 +77,11 @@ HINTERNET WinHttpOpenRequest(HINTERNET connection, LPCWSTR verb, LPCWSTR object,
                              LPCWSTR referrer, LPCWSTR* acceptTypes, DWORD flags) {
   State& state = TheState();
   std::lock_guard<std::mutex> lock(state.mutex);
-  CallRecord record;
-  record.call = Call::OpenRequest;
-  record.handle = connection;
+  CallRecord record = BeginCall(state, Call::OpenRequest, connection);
   record.text = verb == nullptr ? std::u16string(u"GET") : TextOf(verb, static_cast<DWORD>(-1));
   record.path = TextOf(object, static_cast<DWORD>(-1));
   record.flags = flags;
   record.nonDefaultArguments = version != nullptr || referrer != nullptr || acceptTypes != nullptr;
-  record.succeeded = !ScriptedFailure(state, Call::OpenRequest, record.error);
   if (record.succeeded && FindHandle(state, connection, HandleKind::Connection) == nullptr) {
     record.succeeded = false;
     record.error = ERROR_WINHTTP_INCORRECT_HANDLE_TYPE;

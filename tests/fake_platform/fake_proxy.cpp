@@ -15,9 +15,7 @@ void SetLastError(DWORD code) { tLastError = code; }
 BOOL WinHttpGetIEProxyConfigForCurrentUser(WINHTTP_CURRENT_USER_IE_PROXY_CONFIG* config) {
   State& state = TheState();
   std::lock_guard<std::mutex> lock(state.mutex);
-  CallRecord record;
-  record.call = Call::GetIEProxyConfig;
-  record.succeeded = !ScriptedFailure(state, Call::GetIEProxyConfig, record.error);
+  CallRecord record = BeginCall(state, Call::GetIEProxyConfig);
   if (record.succeeded && config == nullptr) {
     record.succeeded = false;
     record.error = ERROR_INVALID_PARAMETER;
@@ -36,9 +34,7 @@ BOOL WinHttpGetProxyForUrl(HINTERNET session, LPCWSTR url, WINHTTP_AUTOPROXY_OPT
                            WINHTTP_PROXY_INFO* proxyInfo) {
   State& state = TheState();
   std::lock_guard<std::mutex> lock(state.mutex);
-  CallRecord record;
-  record.call = Call::GetProxyForUrl;
-  record.handle = session;
+  CallRecord record = BeginCall(state, Call::GetProxyForUrl, session);
   record.text = TextOf(url, static_cast<DWORD>(-1));
   if (options != nullptr) {
     record.autoProxyFlags = options->dwFlags;
@@ -48,7 +44,6 @@ BOOL WinHttpGetProxyForUrl(HINTERNET session, LPCWSTR url, WINHTTP_AUTOPROXY_OPT
     record.reservedNumber = options->dwReserved;
     record.autoLogonIfChallenged = options->fAutoLogonIfChallenged;
   }
-  record.succeeded = !ScriptedFailure(state, Call::GetProxyForUrl, record.error);
   if (record.succeeded && (options == nullptr || proxyInfo == nullptr || url == nullptr)) {
     record.succeeded = false;
     record.error = ERROR_INVALID_PARAMETER;

@@ -192,13 +192,10 @@ void WaitToSend(State& state, const RequestState& request, CallRecord& record) {
 BOOL WinHttpSetOption(HINTERNET handle, DWORD option, LPVOID buffer, DWORD bufferLength) {
   State& state = TheState();
   std::lock_guard<std::mutex> lock(state.mutex);
-  CallRecord record;
-  record.call = Call::SetOption;
-  record.handle = handle;
+  CallRecord record = BeginCall(state, Call::SetOption, handle);
   record.option = option;
   record.value = bufferLength;
   RecordOptionBuffer(record, buffer, bufferLength);
-  record.succeeded = !ScriptedFailure(state, Call::SetOption, record.error);
   if (record.succeeded && state.handles.count(handle) == 0) {
     record.succeeded = false;
     record.error = ERROR_INVALID_HANDLE;
@@ -215,13 +212,10 @@ BOOL WinHttpSetOption(HINTERNET handle, DWORD option, LPVOID buffer, DWORD buffe
 BOOL WinHttpAddRequestHeaders(HINTERNET request, LPCWSTR headers, DWORD headersLength, DWORD modifiers) {
   State& state = TheState();
   std::lock_guard<std::mutex> lock(state.mutex);
-  CallRecord record;
-  record.call = Call::AddRequestHeaders;
-  record.handle = request;
+  CallRecord record = BeginCall(state, Call::AddRequestHeaders, request);
   record.text = TextOf(headers, headersLength);
   record.flags = modifiers;
   record.value = headersLength;
-  record.succeeded = !ScriptedFailure(state, Call::AddRequestHeaders, record.error);
   HandleInfo* info = FindHandle(state, request, HandleKind::Request);
   if (record.succeeded && info == nullptr) {
     record.succeeded = false;
@@ -238,13 +232,10 @@ BOOL WinHttpSendRequest(HINTERNET request, LPCWSTR headers, DWORD headersLength,
                         DWORD optionalLength, DWORD totalLength, DWORD_PTR context) {
   State& state = TheState();
   std::lock_guard<std::mutex> lock(state.mutex);
-  CallRecord record;
-  record.call = Call::SendRequest;
-  record.handle = request;
+  CallRecord record = BeginCall(state, Call::SendRequest, request);
   record.value = totalLength;
   record.nonDefaultArguments = headers != nullptr || headersLength != 0 || optional != nullptr ||
                                optionalLength != 0 || totalLength != 0 || context != 0;
-  record.succeeded = !ScriptedFailure(state, Call::SendRequest, record.error);
   HandleInfo* info = FindHandle(state, request, HandleKind::Request);
   if (info == nullptr) {
     record.succeeded = false;
@@ -261,11 +252,8 @@ BOOL WinHttpSendRequest(HINTERNET request, LPCWSTR headers, DWORD headersLength,
 BOOL WinHttpWriteData(HINTERNET request, LPCVOID buffer, DWORD bytesToWrite, LPDWORD bytesWritten) {
   State& state = TheState();
   std::lock_guard<std::mutex> lock(state.mutex);
-  CallRecord record;
-  record.call = Call::WriteData;
-  record.handle = request;
+  CallRecord record = BeginCall(state, Call::WriteData, request);
   record.value = bytesToWrite;
-  record.succeeded = !ScriptedFailure(state, Call::WriteData, record.error);
   RequestState* requestState = nullptr;
   if (record.succeeded) {
     record.error = RequestFor(state, request, RequestPhase::Sent, requestState);
@@ -282,11 +270,8 @@ BOOL WinHttpWriteData(HINTERNET request, LPCVOID buffer, DWORD bytesToWrite, LPD
 BOOL WinHttpReceiveResponse(HINTERNET request, LPVOID reserved) {
   State& state = TheState();
   std::lock_guard<std::mutex> lock(state.mutex);
-  CallRecord record;
-  record.call = Call::ReceiveResponse;
-  record.handle = request;
+  CallRecord record = BeginCall(state, Call::ReceiveResponse, request);
   record.nonDefaultArguments = reserved != nullptr;
-  record.succeeded = !ScriptedFailure(state, Call::ReceiveResponse, record.error);
   // The wait takes its time whether or not the script then fails the call.
   RequestState* requestState = nullptr;
   DWORD error = RequestFor(state, request, RequestPhase::Sent, requestState);
@@ -314,13 +299,10 @@ BOOL WinHttpQueryHeaders(HINTERNET request, DWORD infoLevel, LPCWSTR name, LPVOI
                          LPDWORD index) {
   State& state = TheState();
   std::lock_guard<std::mutex> lock(state.mutex);
-  CallRecord record;
-  record.call = Call::QueryHeaders;
-  record.handle = request;
+  CallRecord record = BeginCall(state, Call::QueryHeaders, request);
   record.flags = infoLevel;
   record.value = bufferLength == nullptr ? 0 : *bufferLength;
   record.nonDefaultArguments = name != nullptr || index != nullptr;
-  record.succeeded = !ScriptedFailure(state, Call::QueryHeaders, record.error);
   RequestState* requestState = nullptr;
   if (record.succeeded) record.error = RequestFor(state, request, RequestPhase::Received, requestState);
   std::u16string text;
@@ -342,10 +324,7 @@ BOOL WinHttpQueryHeaders(HINTERNET request, DWORD infoLevel, LPCWSTR name, LPVOI
 BOOL WinHttpQueryDataAvailable(HINTERNET request, LPDWORD bytesAvailable) {
   State& state = TheState();
   std::lock_guard<std::mutex> lock(state.mutex);
-  CallRecord record;
-  record.call = Call::QueryDataAvailable;
-  record.handle = request;
-  record.succeeded = !ScriptedFailure(state, Call::QueryDataAvailable, record.error);
+  CallRecord record = BeginCall(state, Call::QueryDataAvailable, request);
   RequestState* requestState = nullptr;
   if (record.succeeded) {
     record.error = RequestFor(state, request, RequestPhase::Received, requestState);
@@ -363,10 +342,7 @@ BOOL WinHttpQueryDataAvailable(HINTERNET request, LPDWORD bytesAvailable) {
 BOOL WinHttpReadData(HINTERNET request, LPVOID buffer, DWORD bytesToRead, LPDWORD bytesRead) {
   State& state = TheState();
   std::lock_guard<std::mutex> lock(state.mutex);
-  CallRecord record;
-  record.call = Call::ReadData;
-  record.handle = request;
-  record.succeeded = !ScriptedFailure(state, Call::ReadData, record.error);
+  CallRecord record = BeginCall(state, Call::ReadData, request);
   RequestState* requestState = nullptr;
   if (record.succeeded) {
     record.error = RequestFor(state, request, RequestPhase::Received, requestState);

@@ -17,7 +17,11 @@ DWORD DurationOf(const State& state, Call call) {
   return found == state.durations.end() ? 0 : found->second;
 }
 
-bool ScriptedFailure(State& state, Call call, DWORD& error) {
+CallRecord BeginCall(State& state, Call call, HINTERNET handle) {
+  CallRecord record;
+  record.call = call;
+  record.handle = handle;
+  record.succeeded = true;
   // The waits for a send, a head and body bytes are timed where they happen.
   if (call != Call::ReceiveResponse && call != Call::QueryDataAvailable && call != Call::SendRequest) {
     state.tickMs += DurationOf(state, call);
@@ -25,11 +29,12 @@ bool ScriptedFailure(State& state, Call call, DWORD& error) {
   std::size_t nth = ++state.callCounts[call];
   for (const FailureRule& rule : state.failures) {
     if (rule.call == call && nth >= rule.fromNth && nth - rule.fromNth < rule.count) {
-      error = rule.error;
-      return true;
+      record.error = rule.error;
+      record.succeeded = false;
+      break;
     }
   }
-  return false;
+  return record;
 }
 
 BOOL Finish(State& state, CallRecord record) {

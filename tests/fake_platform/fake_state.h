@@ -74,8 +74,9 @@ State& TheState();
 // How long a call of this kind takes on the simulated clock.
 DWORD DurationOf(const State& state, Call call);
 
-// Counts the call and tells whether the script makes it fail (and with what).
-bool ScriptedFailure(State& state, Call call, DWORD& error);
+// The record a call starts with: counted, and failed (with the scripted
+// error) when the script says so.
+CallRecord BeginCall(State& state, Call call, HINTERNET handle = nullptr);
 
 // Journals `record`, sets the thread's last error on failure, returns the
 // BOOL the call gives back.

@@ -1,12 +1,14 @@
 // The code-page conversions on long texts: runs of ASCII are widened many
-// bytes at a time and common sequences are read on a fast path, so every
-// kind of byte is tried at every offset around those runs' edges.
+// bytes at a time, common sequences are read on a fast path and, where the
+// machine allows, well-formed text is taken 32 bytes at a time, so every
+// kind of byte is tried at every offset around those paths' edges.
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "platform/linux/unicode_codec.h"
 #include "platform/seam.h"
 
 namespace {
@@ -74,6 +76,8 @@ const std::vector<std::string> kPieces = {
     "\xEF\xBF\xBF", "\xE0\xA0\x80", "\xED\x9F\xBF", "\xF0\x9F\x98\x80", "\xF4\x8F\xBF\xBF",
     "\xC3", "\xE2\x82", "\xF0\x9F\x98", "\x80", "\xBF", "\xC0\xAF", "\xC1\xBF", "\xE0\x80\x80", "\xED\xA0\x80",
     "\xF4\x90\x80\x80", "\xF5\x80", "\xFF", "\xE1\x41", "\xE1\x80\x41", std::string(1, '\0'),
+    // The last overlong or surrogate form of each lead, and leads past U+10FFFF.
+    "\xE0\x9F\xBF", "\xED\xBF\xBF", "\xF0\x8F\xBF\xBF", "\xF4\xBF\xBF\xBF", "\xF7\xBF\xBF\xBF",
     // Long runs of one width, so that some texts hold thousands of bytes
     // without ASCII or errors.
     Repeated("\xC3\xA9", 300), Repeated("\xE2\x82\xAC", 200), Repeated("\xF0\x9F\x98\x80", 150)};
@@ -112,6 +116,56 @@ TEST(MultiByteToWideChar, EveryOffsetAroundTheAsciiBlocks) {
   }
 }
 
+struct Decoded {
+  std::size_t counted;
+  bool countSawInvalid;
+  bool fitted;
+  std::size_t units;
+  bool sawInvalid;
+  std::u16string out;  // with what lies past the units written
+  bool operator==(const Decoded& other) const {
+    return counted == other.counted && countSawInvalid == other.countSawInvalid && fitted == other.fitted &&
+           units == other.units && sawInvalid == other.sawInvalid && out == other.out;
+  }
+};
+
+// Counts and decodes `text` into `room` units (and guard units past them).
+Decoded Decode(const std::string& text, std::size_t room, winhttp_linux::Utf8Steps steps) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  Decoded d{};
+  d.counted = winhttp_linux::Utf8DecodedUnits(bytes, text.size(), d.countSawInvalid, steps);
+  d.out.assign(room + 40, u'#');
+  d.fitted = winhttp_linux::DecodeUtf8Into(bytes, text.size(), d.out.data(), room, d.units, d.sawInvalid, steps);
+  return d;
+}
+
+TEST(MultiByteToWideChar, WideStepsMatchThePortableOnes) {
+  // Well-formed texts, of every width and of ASCII, with a piece put in,
+  // or a byte put over, at every offset across the first windows; decoded
+  // with room to spare, one unit short and half the room.
+  std::vector<std::string> changed;
+  for (const std::string& text : {Repeated("price \xC3\xA9t\xC3\xA9 42\xE2\x82\xAC \xF0\x9F\x98\x80 ok\n", 8),
+                                   Repeated("plain words ", 18)}) {
+    for (std::size_t offset = 0; offset < 80; ++offset) {
+      for (const std::string& piece : kPieces) changed.push_back(std::string(text).insert(offset, piece));
+      for (unsigned byte : {0x00u, 0x41u, 0x80u, 0xBFu, 0xC2u, 0xE0u, 0xEDu, 0xF0u, 0xF4u, 0xFFu}) {
+        changed.push_back(text);
+        changed.back()[offset] = static_cast<char>(byte);
+      }
+    }
+  }
+  for (const std::string& sample : changed) {
+    const std::u16string expected = ReferenceUtf8(sample);
+    for (std::size_t room : {expected.size() + 8, expected.size() - 1, expected.size() / 2}) {
+      const Decoded wide = Decode(sample, room, winhttp_linux::Utf8Steps::Widest);
+      ASSERT_EQ(wide, Decode(sample, room, winhttp_linux::Utf8Steps::Portable)) << sample << ", room " << room;
+      ASSERT_EQ(wide.counted, expected.size()) << sample;
+    }
+    ASSERT_EQ(Decode(sample, expected.size(), winhttp_linux::Utf8Steps::Widest).out.substr(0, expected.size()),
+              expected);
+  }
+}
+
 TEST(MultiByteToWideChar, AnsiMapsEveryByteAtEveryOffset) {
   std::string text(9000, 'a');
   for (std::size_t offset : {0u, 7u, 8u, 9u, 4095u, 4096u, 4097u, 8999u}) {
@@ -142,6 +196,10 @@ TEST(MultiByteToWideChar, DestinationTooSmallGetsWholeCharactersOnly) {
       {"strict", CP_UTF8, 0x8, "abc\xC3\xA9", 0, false},
       {"ansi", CP_ACP, MB_PRECOMPOSED, std::string(300, '\x93'), 0, false},
       {"pair cut after a short ascii run", CP_UTF8, 0, "kkkkkkk\xF0\x9F\x98\x80" + std::string(30, 'z'), 8, true},
+      // A 32-byte window leaves its last units unkept; the walk after it
+      // stops one short of the room.
+      {"pair cut after a window", CP_UTF8, 0,
+       std::string(24, 'a') + Repeated("\xC3\xA9", 4) + "abc\xF0\x9F\x98\x80" + std::string(40, 'z'), 32, true},
       // 16 units a piece, the pair at units 10 and 11 of each.
       {"pair cut in a long text", CP_UTF8, 0, Repeated("price \xC3\xA9 42\xF0\x9F\x98\x80 ok\n", 100), 16 * 90 + 11,
        true},

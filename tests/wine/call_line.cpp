@@ -43,7 +43,7 @@ bool ParseBuffer(const std::string& bufferText, std::vector<char>& out) {
   std::vector<char> fill;
   if (!ParseInt32(bufferText.substr(0, colon), size) || size <= 0 || size > (1 << 24)) return false;
   if (!FromHex(bufferText.substr(colon + 1), fill)) return false;
-  out.assign(static_cast<std::size_t>(size), fill[0]);
+  out.assign(static_cast<std::size_t>(size) + kBufferGuardBytes, fill[0]);
   return true;
 }
 
@@ -127,6 +127,10 @@ std::string RealArg(const std::string& literal) { return "d:" + literal; }
 std::string BufferArg(std::size_t size, unsigned char fill) {
   const char byte = static_cast<char>(fill);
   return "b:" + std::to_string(size) + ":" + ToHex(&byte, 1);
+}
+
+std::string WrittenBuffer(const std::string& written, std::size_t size, unsigned char fill) {
+  return written + std::string(size + kBufferGuardBytes - written.size(), static_cast<char>(fill));
 }
 
 std::string Line(const std::string& exportName, const std::vector<std::string>& args) {

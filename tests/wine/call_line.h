@@ -9,9 +9,11 @@
 //   i:<decimal>    32-bit signed integer
 //   d:<decimal>    double (strtod syntax: also "nan", "inf")
 //   r              pointer to a 32-bit result, pre-set to kResultSentinel
-//   b:<size>:<hh>  caller buffer of <size> bytes, every byte pre-set to hh
+//   b:<size>:<hh>  caller buffer of <size> bytes, every byte pre-set to hh,
+//                  followed by kBufferGuardBytes more of hh that no export may touch
 // Output: <Export> ret=<int> ms=<elapsed> then, for each r, w and b argument
-//   in order, r=<int>, w=<hex of the text and its zero> or b=<hex of the buffer>.
+//   in order, r=<int>, w=<hex of the text and its zero> or b=<hex of the buffer
+//   and its guard>.
 #pragma once
 
 #include <cstdint>
@@ -21,6 +23,7 @@
 namespace dllcaller {
 
 constexpr std::int32_t kResultSentinel = 0x5A5A5A5A;
+constexpr std::size_t kBufferGuardBytes = 64;
 
 struct CallArg {
   char kind = 0;             // 's', 'w', 'i', 'd', 'r', 'b'; 's' with isNull for null
@@ -52,6 +55,9 @@ std::string WritableArg(const std::string& bytes);  // w:<hex>
 std::string IntArg(long long value);                // i:<decimal>
 std::string RealArg(const std::string& literal);    // d:<literal>
 std::string BufferArg(std::size_t size, unsigned char fill);
+// What a BufferArg(size, fill) reads back as after the export wrote `written`
+// at its start: the rest of the buffer and the guard still hold `fill`.
+std::string WrittenBuffer(const std::string& written, std::size_t size, unsigned char fill);
 std::string Line(const std::string& exportName, const std::vector<std::string>& args);
 
 // An output line taken apart: out arguments by kind, each in order.

@@ -21,12 +21,9 @@ using dllcaller::IntArg;
 using dllcaller::Line;
 using dllcaller::TextArg;
 using dllcaller::WritableArg;
+using dllcaller::WrittenBuffer;
 
 constexpr unsigned char kFill = 0x5A;
-
-std::string Filled(const std::string& written, std::size_t size) {
-  return written + std::string(size - written.size(), static_cast<char>(kFill));
-}
 
 // A call of one of seven exports (`which` % 7) whose answer tells `tag`,
 // and the result line it must give (ms=0, as the Threads command reports).
@@ -56,14 +53,14 @@ TaggedCall Tagged(int which, int tag) {
       return {Line("RecvSignal", {TextArg(n), TextArg("s"), IntArg(15), IntArg(60), WritableArg("2021.04.30"),
                                   BufferArg(64, kFill), "r"}),
               "RecvSignal ret=1 ms=0 w=" + hex(std::string("2021-04-30", 11)) + " b=" +
-                  hex(Filled(n + std::string(8 - n.size(), '\0'), 64)) + " r=1"};
+                  hex(WrittenBuffer(n + std::string(8 - n.size(), '\0'), 64, kFill)) + " r=1"};
     case 5:
       return {Line("CheckAccount",
                    {TextArg(n), TextArg("pw"), TextArg("501"), "null", IntArg(1), BufferArg(64, kFill)}),
-              "CheckAccount ret=1 ms=0 b=" + hex(Filled(n, 64))};
+              "CheckAccount ret=1 ms=0 b=" + hex(WrittenBuffer(n, 64, kFill))};
     default:
       return {Line("GetLastUpdate", {TextArg(stamp), BufferArg(19, kFill)}),
-              "GetLastUpdate ret=1 ms=0 b=" + hex(std::string(stamp, 19))};
+              "GetLastUpdate ret=1 ms=0 b=" + hex(WrittenBuffer(std::string(stamp, 19), 19, kFill))};
   }
 }
 

@@ -21,6 +21,7 @@ using dllcaller::Line;
 using dllcaller::RealArg;
 using dllcaller::TextArg;
 using dllcaller::WritableArg;
+using dllcaller::WrittenBuffer;
 using testsupport::ChunkedBody;
 using testsupport::HttpResponse;
 using testsupport::Step;
@@ -71,10 +72,6 @@ std::string Repeat(const std::string& piece, std::size_t times) {
 }
 
 // A caller buffer of `size` bytes after `written` went to its start.
-std::string Buffer(const std::string& written, std::size_t size) {
-  return written + std::string(size - written.size(), static_cast<char>(kFill));
-}
-
 // ---- calls -----------------------------------------------------------------
 
 std::string FormLines(const std::string& body) {
@@ -179,11 +176,15 @@ Outcome Answered(int value) { return Int(1, value); }
 const Outcome kNoReply = Int(0, -1);
 
 Outcome Recv(int ret, int status, const std::string& written, const std::string& at) {
-  return {ret, {status}, {DotsToDashes(at) + '\0'}, {Buffer(written, kReplyBuffer)}};
+  return {ret, {status}, {DotsToDashes(at) + '\0'}, {WrittenBuffer(written, kReplyBuffer, kFill)}};
 }
-Outcome Text(int ret, const std::string& written) { return {ret, {}, {}, {Buffer(written, kReplyBuffer)}}; }
-Outcome Word(int ret, const std::string& word) { return {ret, {}, {}, {Buffer(word, kWordBuffer)}}; }
-Outcome Stamp(int ret, const std::string& written) { return {ret, {}, {}, {Buffer(written, kStampBuffer)}}; }
+Outcome Text(int ret, const std::string& written) {
+  return {ret, {}, {}, {WrittenBuffer(written, kReplyBuffer, kFill)}};
+}
+Outcome Word(int ret, const std::string& word) { return {ret, {}, {}, {WrittenBuffer(word, kWordBuffer, kFill)}}; }
+Outcome Stamp(int ret, const std::string& written) {
+  return {ret, {}, {}, {WrittenBuffer(written, kStampBuffer, kFill)}};
+}
 
 // ---- answers ---------------------------------------------------------------
 
@@ -336,6 +337,9 @@ void AddReplyRules(std::vector<WireCase>& t) {
   const std::string euro = "\xe2\x82\xac";
   const std::string euros = Repeat(euro, 21845);  // 65535 bytes
   const std::string twenty = "ABCDEFGHIJKLMNOPQRST";
+  const std::string eAcutes = Repeat("\xc3\xa9", 32767);  // 65534 bytes
+  const std::string smile = "\xf0\x9f\x98\x80";
+  const std::string smiles = Repeat(smile, 16383);  // 65532 bytes
   const Call recv = RecvSignal("u", "s", 1, 2, at);
   struct RecvRule {
     const char* name;
@@ -354,6 +358,10 @@ void AddReplyRules(std::vector<WireCase>& t) {
       {"Utf8Of65535BytesDelivered", euros, Recv(1, 1, euros, at)},
       {"Utf8Of65536BytesRefused", euros + "b", Recv(0, -1, "", at)},
       {"AsciiOf65535BytesDelivered", std::string(65535, 'a'), Recv(1, 1, std::string(65535, 'a'), at)},
+      {"TwoByteCharactersOf65535BytesDelivered", eAcutes + "r", Recv(1, 1, eAcutes + "r", at)},
+      {"TwoByteCharactersOf65536BytesRefused", eAcutes + "\xc3\xa9", Recv(0, -1, "", at)},
+      {"FourByteCharactersOf65535BytesDelivered", smiles + "rrr", Recv(1, 1, smiles + "rrr", at)},
+      {"FourByteCharactersOf65536BytesRefused", smiles + smile, Recv(0, -1, "", at)},
   };
   for (const RecvRule& rule : recvs) {
     t.push_back(Row(std::string("RecvSignal_") + rule.name, recv, Utf8(rule.reply), rule.outcome));
@@ -370,6 +378,9 @@ void AddReplyRules(std::vector<WireCase>& t) {
   }
   t.push_back(Row("CheckAccount_Utf8Of65536BytesRefused", account, Utf8(eAcute), Text(0, "")));
   t.push_back(Row("CheckAccount_AsciiOf65536BytesRefused", account, Utf8(std::string(65536, 'q')), Text(0, "")));
+  t.push_back(Row("CheckAccount_FourByteCharactersOf65535BytesWritten", account, Utf8(smiles + "rrr"),
+                  Text(1, smiles + "rrr")));
+  t.push_back(Row("CheckAccount_FourByteCharactersOf65536BytesRefused", account, Utf8(smiles + smile), Text(0, "")));
 
   const std::pair<const char*, std::string> stamps[] = {
       {"Stamp", "2021-04-30 12:00:59"}, {"AnyNineteenAscii", "abc DEF ghi JKL mno"},
