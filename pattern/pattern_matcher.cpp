@@ -252,7 +252,13 @@ PatternMatcher::Outcome PatternMatcher::Run(std::size_t start) {
         index = end;
         break;
       }
-      case Opcode::Jump: go(static_cast<std::size_t>(operand)); break;
+      case Opcode::Jump:
+        go(static_cast<std::size_t>(operand));
+        // A jump to the end: the match is over without another step.
+        if (index < size && code[index].opcode == static_cast<std::int32_t>(Opcode::Accept)) {
+          return finish(Outcome::Matched);
+        }
+        break;
       case Opcode::PushPos:
         if (!push(position)) return finish(Outcome::NoMatch);
         ++index;
