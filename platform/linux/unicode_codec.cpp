@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "platform/linux/utf8_validation.h"
-#include "platform/linux/utf8_windows.h"
+#include "platform/linux/utf8_wide_steps.h"
 
 namespace winhttp_linux {
 namespace {

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "platform/linux/utf8_windows.h"
+#include "platform/linux/utf8_wide_steps.h"
 
 namespace winhttp_linux {
 namespace {
@@ -159,7 +159,7 @@ void CountWellFormedBlocks(const unsigned char* bytes, std::size_t count, std::s
 ValidUtf8Run ValidUtf8Prefix(const unsigned char* bytes, std::size_t count, bool wide) {
   std::size_t end = 0;
   std::size_t units = 0;
-  if (wide && Utf8WindowsAvailable()) CountWellFormedWindows(bytes, count, end, units);
+  if (wide && Utf8WideStepsAvailable()) CountWellFormedWindows(bytes, count, end, units);
   else CountWellFormedBlocks(bytes, count, end, units);
   // A sequence cut by the last block's end is left to the next look.
   ValidUtf8Run run;

@@ -1,4 +1,4 @@
-#include "platform/linux/utf8_windows.h"
+#include "platform/linux/utf8_wide_steps.h"
 
 #include <cstdint>
 
@@ -288,7 +288,7 @@ KT_WIDE bool DecodeWindows(const unsigned char* bytes, std::size_t count, std::s
 
 }  // namespace
 
-bool Utf8WindowsAvailable() {
+bool Utf8WideStepsAvailable() {
   static const bool available = [] {
     __builtin_cpu_init();
     return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
@@ -298,17 +298,17 @@ bool Utf8WindowsAvailable() {
 
 void CountWellFormedWindows(const unsigned char* bytes, std::size_t count, std::size_t& end, std::size_t& units) {
   end = units = 0;
-  if (Utf8WindowsAvailable()) CountWindows(bytes, count, end, units);
+  if (Utf8WideStepsAvailable()) CountWindows(bytes, count, end, units);
 }
 
 bool DecodeWellFormedWindows(const unsigned char* bytes, std::size_t count, std::size_t& at, char16_t* out,
                              std::size_t room, std::size_t& units) {
-  return Utf8WindowsAvailable() && DecodeWindows(bytes, count, at, out, room, units);
+  return Utf8WideStepsAvailable() && DecodeWindows(bytes, count, at, out, room, units);
 }
 
 #else
 
-bool Utf8WindowsAvailable() { return false; }
+bool Utf8WideStepsAvailable() { return false; }
 
 void CountWellFormedWindows(const unsigned char*, std::size_t, std::size_t& end, std::size_t& units) {
   end = units = 0;

@@ -9,7 +9,7 @@
 namespace winhttp_linux {
 
 // Whether this machine takes the steps below; when not, they take nothing.
-bool Utf8WindowsAvailable();
+bool Utf8WideStepsAvailable();
 
 // Well-formed windows from the front of `bytes`, read as the start of a
 // text (nothing before it is looked at): `end` is where they stop (it may
