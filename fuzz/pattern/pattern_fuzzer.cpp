@@ -13,6 +13,7 @@
 #include "pattern/pattern_failure.h"
 #include "pattern/pattern_matcher.h"
 #include "pattern/pattern_search.h"
+#include "reference_search.h"
 
 namespace {
 
@@ -45,6 +46,20 @@ void Check(bool condition) {
   if (!condition) std::abort();
 }
 
+// The search, with its guards and fused steps, finds what a fresh machine
+// per attempt finds; told where the text ends, it reads ahead and finds the
+// same again.
+void CheckAgainstReference(const pattern::PatternProgram& program, const WideString& pattern, const WideString& text,
+                           const std::vector<WideString>& searched) {
+  Check(searched == pattern_reference::UnguardedSearch(program, text));
+  std::vector<pattern::CaptureSpan> spans;
+  Check(pattern::FindPatternSpans(pattern.c_str(), text.c_str(), spans, pattern::kNoLimit, text.size()));
+  Check(spans.size() == searched.size());
+  for (std::size_t i = 0; i < spans.size(); ++i) {
+    Check(WideString(text.c_str() + spans[i].start, text.c_str() + spans[i].end) == searched[i]);
+  }
+}
+
 void CheckMatch(const pattern::PatternProgram& program, const WideString& text) {
   pattern::MatchContext context;
   std::size_t end = 0;
@@ -72,6 +87,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool searched = pattern::FindPatternGroups(patternText.c_str(), text.c_str(), results);
     Check(searched == (compiled && !patternText.empty() && !text.empty()));
     for (const WideString& capture : results) Check(capture.size() <= text.size());
+    if (searched && program.groupCount > 0) CheckAgainstReference(program, patternText, text, results);
   } catch (const pattern::PatternFailure& failure) {
     // Only a pattern without a capture group may raise, and only E_FAIL.
     Check(failure.status() == E_FAIL && program.groupCount == 0);

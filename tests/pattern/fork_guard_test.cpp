@@ -7,8 +7,8 @@
 #include "pattern/match_context.h"
 #include "pattern/pattern_matcher.h"
 #include "pattern/pattern_search.h"
-#include "pattern/text_fold.h"
 #include "pattern_test_support.h"
+#include "reference_search.h"
 
 namespace {
 
@@ -75,24 +75,6 @@ INSTANTIATE_TEST_SUITE_P(
         GuardCase{"BackReference", "{a}\\0?", 12, false, "", "ab", 0}),
     [](const ::testing::TestParamInfo<GuardCase>& param) { return std::string(param.param.name); });
 
-// A machine that explores every target: Match on a fresh context learns
-// no guards; only the search keeps them for its program.
-std::vector<WideString> UnguardedSearch(const WideString& pattern, const WideString& text) {
-  PatternProgram program;
-  EXPECT_EQ(program.Compile(pattern.c_str()), PatternError::Ok);
-  std::vector<WideString> found;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    pattern::MatchContext context;
-    std::size_t end = 0;
-    if (!pattern::PatternMatcher::Match(program, text.c_str() + start, &context, &end)) break;
-    const pattern::GroupSpan& group = context.group(0);
-    if (group.IsSet()) found.emplace_back(text.c_str() + start + group.start, text.c_str() + start + group.end);
-    start += end > context.matchStart() ? end : context.matchStart() + 1;
-  }
-  return found;
-}
-
 TEST(ForkGuards, SearchesFindWhatAFreshMachineFinds) {
   // Lazy loops over `.`, a literal and a class take skipped iterations at
   // once, and greedy loops over one unit take their iterations at once,
@@ -114,19 +96,9 @@ TEST(ForkGuards, SearchesFindWhatAFreshMachineFinds) {
     for (const char* t : texts) {
       std::vector<WideString> searched;
       ASSERT_TRUE(pattern::FindPatternGroups(W(p).c_str(), W(t).c_str(), searched));
-      std::vector<WideString> expected = UnguardedSearch(W(p), W(t));
-      // The search keeps each value once, ignoring ASCII case.
-      std::vector<WideString> once;
-      for (const WideString& value : expected) {
-        bool seen = false;
-        for (const WideString& kept : once) {
-          seen = seen || (kept.size() == value.size() &&
-                          std::equal(kept.begin(), kept.end(), value.begin(), [](WideChar a, WideChar b) {
-                            return pattern::FoldAscii(a) == pattern::FoldAscii(b);
-                          }));
-        }
-        if (!seen) once.push_back(value);
-      }
+      PatternProgram program;
+      ASSERT_EQ(program.Compile(W(p).c_str()), PatternError::Ok);
+      const std::vector<WideString> once = pattern_reference::UnguardedSearch(program, W(t));
       EXPECT_EQ(searched, once) << p << " over " << t;
       // Told where the text ends, the search reads ahead and finds the same.
       const WideString text = W(t);
