@@ -27,8 +27,11 @@ constexpr long kReceiveMs = kTimeouts.receiveMs;
 // Three attempts, each as long as its three time-outs.
 constexpr long kDeadlineMs = 3 * (kTimeouts.connectMs + kTimeouts.sendMs + kTimeouts.receiveMs);
 constexpr long kSlackMs = 1500;
-// The client's clock ticks in steps of up to 16 ms (on Windows).
-constexpr long kClockStepMs = 20;
+// How much earlier than the server's pace forces a call may seem to end:
+// the client's clock ticks in steps of up to 16 ms (on Windows; Wine's is
+// coarser still), and the server's pauses between pieces may each wake a
+// little early on a loaded machine.
+constexpr long kEarlyMs = 250;
 constexpr int kTrickleDelayMs = 100;  // well inside the receive time-out
 constexpr std::uint32_t kDeadlinePassed = 12002;
 constexpr std::uint32_t kCannotConnect = 12029;
@@ -104,7 +107,7 @@ TEST_P(QuietServer, CallEndsWithinItsBound) {
   } else {
     EXPECT_EQ(outcome.lastError, c.error == kWaitTimedOut ? kPlatformWaitTimeoutError : c.error);
   }
-  EXPECT_GE(outcome.elapsedMs, (headOnly ? *c.wholeHeadMs : c.minimumMs) - kClockStepMs);
+  EXPECT_GE(outcome.elapsedMs, (headOnly ? *c.wholeHeadMs : c.minimumMs) - kEarlyMs);
   EXPECT_LE(outcome.elapsedMs, headOnly ? *c.wholeHeadMs + kSlackMs : c.maximumMs);
   if (server && c.connections && (kPlatformRetriesOnANewConnection || !retriesAnew)) {
     EXPECT_EQ(server->ConnectionCount(), *c.connections);
