@@ -28,3 +28,9 @@ using WideChar = wchar_t;
 static_assert(sizeof(WideChar) == 2, "wide text must be 16-bit code units");
 
 using WideString = std::basic_string<WideChar>;
+
+// Whether the raw response head (WINHTTP_QUERY_RAW_HEADERS_CRLF) may be one
+// cut off before its blank line yet handed back as whole. Wine's WinHTTP
+// does that; for Windows' no trailing blank line is documented, so only
+// where the platform is known to cut can the head's end be checked.
+bool PlatformMayCutRawHeads();

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "pattern/pattern_search.h"
+#include "transport/failure_codes.h"
 #include "transport/form_post.h"
 #include "transport/http_client.h"
 #include "transport/wide_text.h"
@@ -36,8 +37,9 @@ const HeaderPattern kCharsetPattern = {WTEXT("charset={[A-Za-z0-9\\-_]+}"), WTEX
 const HeaderPattern kContentLengthPattern = {WTEXT("Content-Length: {[0-9]+}"), WTEXT("content-length: "), 1};
 const HeaderPattern kLocationPattern = {WTEXT("Location: {[0-9]+}"), WTEXT("location: "), 1};
 const HeaderPattern kCookiePattern = {WTEXT("Set-Cookie:\\b*{.+?}\\n"), WTEXT("set-cookie:"), kAllValues};
-// Far above any real header block; a larger reported size is not believed.
-constexpr DWORD kMaxHeaderBytes = 1u << 20;
+// The size a head of kMaxHeadUnits reports: its units and a terminator.
+constexpr DWORD kMaxHeaderBytes = (kMaxHeadUnits + 1) * sizeof(WideChar);
+constexpr DWORD kLowestFinalStatus = 200;
 // Units looked at together while no unit in them can begin the lead.
 constexpr std::size_t kScanBlock = 128;
 
@@ -145,7 +147,7 @@ bool FoundAt(const HeaderPattern& header, const WideString& headers, std::size_t
   return at != WideString::npos && Found(header.pattern, headers.c_str() + at, captures, header.values);
 }
 
-enum class HeaderQuery { Ok, Unavailable, NoMemory };
+enum class HeaderQuery { Ok, Unavailable, TooLarge, NoMemory };
 
 // One header query as text. The reported size is not trusted: the buffer
 // has room for an odd byte and a terminator the platform never writes, and
@@ -157,7 +159,7 @@ HeaderQuery QueryHeaderText(HINTERNET request, DWORD infoLevel, WideString& text
       GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
     return HeaderQuery::Unavailable;
   }
-  if (size > kMaxHeaderBytes) return HeaderQuery::Unavailable;
+  if (size > kMaxHeaderBytes) return HeaderQuery::TooLarge;
   // Queried straight into the text's own zero-filled storage, then cut at
   // its first zero: a large head is not copied once more.
   WideString buffer;
@@ -172,19 +174,40 @@ HeaderQuery QueryHeaderText(HINTERNET request, DWORD infoLevel, WideString& text
   return HeaderQuery::Ok;
 }
 
+// A head the platform read to its end carries the blank line after it.
+bool EndsWithBlankLine(const WideString& raw) {
+  const WideString blankLine = WTEXT("\r\n\r\n");
+  return raw.size() >= blankLine.size() && raw.compare(raw.size() - blankLine.size(), blankLine.size(), blankLine) == 0;
+}
+
 }  // namespace
 
-bool HttpClient::ExtractResponseHeaders(HINTERNET request) {
+HttpClient::Head HttpClient::ExtractResponseHeaders(HINTERNET request) {
   WideString raw;
   const HeaderQuery rawQuery = QueryHeaderText(request, WINHTTP_QUERY_RAW_HEADERS_CRLF, raw);
+  if (rawQuery == HeaderQuery::TooLarge) {
+    lastError_ = kErrorHeadTooLarge;
+    return Head::Refused;
+  }
+  // Beyond what it refuses the status is only recorded, so losing it harms
+  // no reply.
+  WideString status;
+  if (QueryHeaderText(request, WINHTTP_QUERY_STATUS_CODE, status) == HeaderQuery::Ok) {
+    if (!status.empty() && ReplyToInt(status) < static_cast<int>(kLowestFinalStatus)) {
+      lastError_ = kErrorInterimResponse;
+      return Head::Refused;
+    }
+    statusCode_ = std::move(status);
+  }
   if (rawQuery == HeaderQuery::Ok) {
+    if (PlatformMayCutRawHeads() && !EndsWithBlankLine(raw)) {
+      lastError_ = kErrorIncompleteHead;
+      return Head::Refused;
+    }
     responseHeaders_ = std::move(raw);
     TakeHeaderValues();
   }
-  // The status is only recorded, so losing it harms no reply.
-  WideString status;
-  if (QueryHeaderText(request, WINHTTP_QUERY_STATUS_CODE, status) == HeaderQuery::Ok) statusCode_ = std::move(status);
-  return rawQuery != HeaderQuery::NoMemory;
+  return rawQuery == HeaderQuery::NoMemory ? Head::NoMemory : Head::Whole;
 }
 
 void HttpClient::TakeHeaderValues() {

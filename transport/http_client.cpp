@@ -5,6 +5,7 @@
 #include <cstring>
 #include <utility>
 
+#include "transport/handle_guard.h"
 #include "transport/wide_text.h"
 
 namespace transport {
@@ -17,27 +18,18 @@ constexpr DWORD kPathBufferChars = 1300;
 constexpr DWORD kIgnoreCertificateErrors =
     SECURITY_FLAG_IGNORE_UNKNOWN_CA | SECURITY_FLAG_IGNORE_CERT_CN_INVALID | SECURITY_FLAG_IGNORE_CERT_DATE_INVALID;
 
-// Closes a connection or request handle when the exchange leaves, however.
-class HandleGuard {
- public:
-  explicit HandleGuard(HINTERNET handle) : handle_(handle) {}
-  ~HandleGuard() {
-    if (handle_ != nullptr) WinHttpCloseHandle(handle_);
-  }
-  HandleGuard(const HandleGuard&) = delete;
-  HandleGuard& operator=(const HandleGuard&) = delete;
-  HINTERNET get() const { return handle_; }
-
- private:
-  HINTERNET handle_;
-};
-
 struct UrlParts {
   INTERNET_SCHEME scheme = 0;
   INTERNET_PORT port = 0;
   WideString host;
   WideString path;
 };
+
+// Redirects are not followed: a 3xx is the server's answer like any other,
+// and following it would re-send the form elsewhere, or as a GET without
+// it, and report that page. No connection outlives its exchange: a pooled
+// one could hand a later call what a server sent after this one's answer.
+constexpr DWORD kDisabledFeatures = WINHTTP_DISABLE_REDIRECTS | WINHTTP_DISABLE_KEEP_ALIVE;
 
 bool CrackEndpoint(const WideString& url, UrlParts& parts) {
   WideChar host[kHostBufferChars] = {};
@@ -126,21 +118,23 @@ bool HttpClient::Send(const WideString& verb) {
   host_ = target.host;
   HandleGuard connection(WinHttpConnect(session_, host_.c_str(), target.port, 0));
   if (connection.get() == nullptr) return false;
-  bool secure = target.scheme == INTERNET_SCHEME_HTTPS;
-  HandleGuard request(WinHttpOpenRequest(connection.get(), isGet ? WTEXT("GET") : WTEXT("POST"), target.path.c_str(),
-                                         nullptr, WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
-                                         secure ? WINHTTP_FLAG_SECURE : 0));
-  if (request.get() == nullptr) return false;
-  if (secure && !verifyCertificates_) {
+  fallbackProxy_.clear();
+  fallbackBypass_.clear();
+  return RunAttempts(connection.get(), {target.path, target.scheme == INTERNET_SCHEME_HTTPS, isGet});
+}
+
+HINTERNET HttpClient::OpenRequest(HINTERNET connection, const RequestTarget& target) {
+  HINTERNET request = WinHttpOpenRequest(connection, target.isGet ? WTEXT("GET") : WTEXT("POST"),
+                                         target.path.c_str(), nullptr, WINHTTP_NO_REFERER,
+                                         WINHTTP_DEFAULT_ACCEPT_TYPES, target.secure ? WINHTTP_FLAG_SECURE : 0);
+  if (request == nullptr) return nullptr;
+  if (target.secure && !verifyCertificates_) {
     DWORD flags = kIgnoreCertificateErrors;
-    WinHttpSetOption(request.get(), WINHTTP_OPTION_SECURITY_FLAGS, &flags, sizeof flags);
+    WinHttpSetOption(request, WINHTTP_OPTION_SECURITY_FLAGS, &flags, sizeof flags);
   }
-  // A 3xx is the server's answer like any other: following it would re-send
-  // the form elsewhere, or as a GET without it, and report that page.
-  DWORD disabled = WINHTTP_DISABLE_REDIRECTS;
-  WinHttpSetOption(request.get(), WINHTTP_OPTION_DISABLE_FEATURE, &disabled, sizeof disabled);
-  // The guards close the request, then the connection.
-  return RunAttempts(request.get(), isGet);
+  DWORD disabled = kDisabledFeatures;
+  WinHttpSetOption(request, WINHTTP_OPTION_DISABLE_FEATURE, &disabled, sizeof disabled);
+  return request;
 }
 
 }  // namespace transport

@@ -26,6 +26,9 @@ constexpr std::uint32_t kInitialBodyCapacity = 10240;
 // Larger bodies are refused: no reply of these services comes near it, and
 // the decoded text must stay within the platform's int-sized conversions.
 constexpr std::uint32_t kMaxBodyBytes = 16u * 1024u * 1024u;
+// Longer response heads are refused, as Windows' WinHTTP refuses them by
+// default: a platform that takes them must not answer otherwise.
+constexpr std::size_t kMaxHeadUnits = 64u * 1024u;
 constexpr int kMaxAttempts = 3;
 
 // `lastError` for a reply that came in truncated (ERROR_INVALID_DATA).
@@ -76,10 +79,15 @@ class HttpClient {
  private:
   enum class BodyRead { Ok, NoBuffer, CutShort };
   enum class Attempt { Failed, Complete, CutShort, Abandoned };
-  // Which header adds have taken on the current request handle.
-  struct HeaderAdds {
-    bool extraHeaders = false;
-    bool cookies = false;
+  // What a response head is worth: a whole final head, one refused (the
+  // reason in `lastError`), or one that could not be held for lack of
+  // memory (the charset may then be missing, so the reply is not trusted).
+  enum class Head { Whole, Refused, NoMemory };
+  // What every attempt's request is opened for.
+  struct RequestTarget {
+    WideString path;
+    bool secure = false;
+    bool isGet = false;
   };
 
   bool OpenSession();
@@ -92,10 +100,14 @@ class HttpClient {
   // the time left, however the server paces it (where the platform bounds
   // the whole head).
   void BoundHeaderWait(HINTERNET request);
-  bool RunAttempts(HINTERNET request, bool isGet);
-  Attempt RunAttempt(HINTERNET request, bool isGet, HeaderAdds& adds);
-  bool AddHeaderLines(HINTERNET request, HeaderAdds& adds);
+  bool RunAttempts(HINTERNET connection, const RequestTarget& target);
+  // A request handle of the attempt's own, so that nothing an earlier
+  // attempt's connection still holds can be read as this attempt's answer.
+  HINTERNET OpenRequest(HINTERNET connection, const RequestTarget& target);
+  Attempt RunAttempt(HINTERNET request, bool isGet);
+  bool AddHeaderLines(HINTERNET request);
   bool AddHeaderText(HINTERNET request, const WideString& lines);
+  void ApplyFallbackProxy(HINTERNET request);
   void ApplyOwnProxy(HINTERNET request);
   void SetTextOption(HINTERNET request, DWORD option, const WideString& text);
   void UploadPostData(HINTERNET request);
@@ -103,11 +115,13 @@ class HttpClient {
   bool ProxyFallback(HINTERNET session, HINTERNET request, const WideString& url);
   bool SendThroughScriptProxy(HINTERNET session, HINTERNET request, const WideString& url,
                               const WideChar* scriptUrl);
-  void SetFixedProxy(HINTERNET request, WideChar* proxyList, WideChar* bypassList);
+  // Kept for the next attempt, whose request goes through it.
+  void KeepFixedProxy(const WideChar* proxyList, const WideChar* bypassList);
 
-  // False when header text the response has could not be held for lack of
-  // memory: the charset may then be missing, so the reply is not trusted.
-  bool ExtractResponseHeaders(HINTERNET request);
+  // Only a whole final head is taken: one over kMaxHeadUnits, one with an
+  // interim status (1xx), or one the platform cut before its blank line is
+  // refused.
+  Head ExtractResponseHeaders(HINTERNET request);
   void TakeHeaderValues();
   void AppendCookies(const WideChar* text, const std::vector<pattern::CaptureSpan>& values);
 
@@ -150,6 +164,10 @@ class HttpClient {
   int sendTimeoutMs_ = 30000;
   int receiveTimeoutMs_ = 30000;
   CallDeadline deadline_;
+  // The user's fixed proxy, once a failed send has fallen back to it; an
+  // empty bypass list stands for none.
+  WideString fallbackProxy_;
+  WideString fallbackBypass_;
 };
 
 }  // namespace transport

@@ -1,6 +1,6 @@
 // What a failed send falls back to: the current user's proxy settings,
 // either a configuration script resolved and used at once, or a fixed
-// proxy put on the request for the next attempt.
+// proxy kept for the next attempt's request.
 #include <cstring>
 
 #include "transport/http_client.h"
@@ -53,7 +53,7 @@ bool HttpClient::ProxyFallback(HINTERNET session, HINTERNET request, const WideS
   if (config.get().lpszAutoConfigUrl != nullptr) {
     return SendThroughScriptProxy(session, request, url, config.get().lpszAutoConfigUrl);
   }
-  if (config.get().lpszProxy != nullptr) SetFixedProxy(request, config.get().lpszProxy, config.get().lpszProxyBypass);
+  if (config.get().lpszProxy != nullptr) KeepFixedProxy(config.get().lpszProxy, config.get().lpszProxyBypass);
   return false;
 }
 
@@ -79,14 +79,11 @@ bool HttpClient::SendThroughScriptProxy(HINTERNET session, HINTERNET request, co
   return WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0);
 }
 
-// The record points at the platform's own strings, whatever their length:
-// WinHttpSetOption copies them before they are released.
-void HttpClient::SetFixedProxy(HINTERNET request, WideChar* proxyList, WideChar* bypassList) {
-  WINHTTP_PROXY_INFO record;
-  record.dwAccessType = WINHTTP_ACCESS_TYPE_NAMED_PROXY;
-  record.lpszProxy = proxyList;
-  record.lpszProxyBypass = bypassList;
-  if (!WinHttpSetOption(request, WINHTTP_OPTION_PROXY, &record, sizeof record)) lastError_ = GetLastError();
+// Copies of the lists, whatever their length: the platform's own strings
+// are released before the next attempt sets them.
+void HttpClient::KeepFixedProxy(const WideChar* proxyList, const WideChar* bypassList) {
+  fallbackProxy_ = proxyList;
+  fallbackBypass_ = bypassList == nullptr ? WideString{} : WideString(bypassList);
 }
 
 }  // namespace transport

@@ -1,23 +1,26 @@
-// The attempt loop on one request handle: header lines, the client's own
-// proxy, send (with the proxy fallback), upload, response, body.
+// The attempt loop, each attempt on a request handle of its own: header
+// lines, proxies, send (with the proxy fallback), upload, response, body.
+#include "transport/handle_guard.h"
 #include "transport/header_extraction.h"
 #include "transport/http_client.h"
 
 namespace transport {
 
-bool HttpClient::RunAttempts(HINTERNET request, bool isGet) {
-  HeaderAdds adds;
+bool HttpClient::RunAttempts(HINTERNET connection, const RequestTarget& target) {
   for (int attempt = 0; attempt < kMaxAttempts; ++attempt) {
-    Attempt outcome = RunAttempt(request, isGet, adds);
+    if (OutOfTime()) return false;
+    HandleGuard request(OpenRequest(connection, target));
+    if (request.get() == nullptr) return false;
+    Attempt outcome = RunAttempt(request.get(), target.isGet);
     if (outcome != Attempt::Failed) return outcome == Attempt::Complete;
   }
   return false;
 }
 
-HttpClient::Attempt HttpClient::RunAttempt(HINTERNET request, bool isGet, HeaderAdds& adds) {
-  if (OutOfTime()) return Attempt::Abandoned;
+HttpClient::Attempt HttpClient::RunAttempt(HINTERNET request, bool isGet) {
   // Without its header lines the body would go out without its length.
-  if (!AddHeaderLines(request, adds)) return Attempt::Failed;
+  if (!AddHeaderLines(request)) return Attempt::Failed;
+  ApplyFallbackProxy(request);
   ApplyOwnProxy(request);
   LimitWaitsToBudget(request);
   if (!WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0)) {
@@ -33,7 +36,8 @@ HttpClient::Attempt HttpClient::RunAttempt(HINTERNET request, bool isGet, Header
     lastError_ = GetLastError();
     return Attempt::Failed;
   }
-  const bool headersWhole = ExtractResponseHeaders(request);
+  const Head head = ExtractResponseHeaders(request);
+  if (head == Head::Refused) return Attempt::Failed;
   BodyRead body = ReadResponseBody(request);
   if (body == BodyRead::NoBuffer) return Attempt::Abandoned;
   const bool decoded = DecodeResponseBody();
@@ -43,21 +47,12 @@ HttpClient::Attempt HttpClient::RunAttempt(HINTERNET request, bool isGet, Header
   }
   // A reply decoded without its charset, or not decoded at all, would be
   // handed on as the server's answer: such an attempt ends cut short.
-  return body == BodyRead::Ok && headersWhole && decoded ? Attempt::Complete : Attempt::CutShort;
+  return body == BodyRead::Ok && head == Head::Whole && decoded ? Attempt::Complete : Attempt::CutShort;
 }
 
-// WinHTTP keeps added lines on the handle and coalesces a second add into
-// the first ("Content-Length: 7; 7"), so each text is added until it takes.
-bool HttpClient::AddHeaderLines(HINTERNET request, HeaderAdds& adds) {
-  if (!extraHeaders_.empty() && !adds.extraHeaders) {
-    adds.extraHeaders = AddHeaderText(request, extraHeaders_);
-    if (!adds.extraHeaders) return false;
-  }
-  if (!outgoingCookies_.empty() && !adds.cookies) {
-    adds.cookies = AddHeaderText(request, WTEXT("Cookie: ") + outgoingCookies_);
-    if (!adds.cookies) return false;
-  }
-  return true;
+bool HttpClient::AddHeaderLines(HINTERNET request) {
+  if (!extraHeaders_.empty() && !AddHeaderText(request, extraHeaders_)) return false;
+  return outgoingCookies_.empty() || AddHeaderText(request, WTEXT("Cookie: ") + outgoingCookies_);
 }
 
 bool HttpClient::AddHeaderText(HINTERNET request, const WideString& lines) {
@@ -67,6 +62,15 @@ bool HttpClient::AddHeaderText(HINTERNET request, const WideString& lines) {
   }
   lastError_ = GetLastError();
   return false;
+}
+
+void HttpClient::ApplyFallbackProxy(HINTERNET request) {
+  if (fallbackProxy_.empty()) return;
+  WINHTTP_PROXY_INFO record;
+  record.dwAccessType = WINHTTP_ACCESS_TYPE_NAMED_PROXY;
+  record.lpszProxy = fallbackProxy_.data();
+  record.lpszProxyBypass = fallbackBypass_.empty() ? nullptr : fallbackBypass_.data();
+  if (!WinHttpSetOption(request, WINHTTP_OPTION_PROXY, &record, sizeof record)) lastError_ = GetLastError();
 }
 
 void HttpClient::ApplyOwnProxy(HINTERNET request) {

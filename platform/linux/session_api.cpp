@@ -76,7 +76,8 @@ BOOL SetRequestOption(Request& request, DWORD option, LPVOID buffer, DWORD lengt
       request.proxyPassword = StringOption(buffer, length);
       return TRUE;
     case WINHTTP_OPTION_DISABLE_FEATURE:
-      // This layer never follows a redirect, so switching that off holds already.
+      // This layer never follows a redirect and keeps no connection past
+      // its exchange, so switching either off holds already.
       return length < sizeof(DWORD) ? Fail(ERROR_INSUFFICIENT_BUFFER, FALSE) : TRUE;
     default:
       return Fail(ERROR_WINHTTP_INVALID_OPTION, FALSE);

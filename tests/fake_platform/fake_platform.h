@@ -91,6 +91,10 @@ void QueueResponse(Response response);
 // request's own, else the session's), WinHttpReceiveResponse the request's
 // WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT.
 void SetCallDuration(Call call, DWORD ms);
+
+// A platform that may hand back a raw head cut before its blank line as if
+// whole, as Wine's WinHTTP does (PlatformMayCutRawHeads then says so).
+void SetCutsRawHeads(bool cuts);
 ULONGLONG ClockMs();
 
 // Calls number `fromNth` .. `fromNth + count - 1` (1-based, counted per

@@ -122,6 +122,13 @@ void Reset() {
   state.tickMs = detail::kClockStartMs;
   state.sessionSendBoundMs = 0;
   state.durations.clear();
+  state.cutsRawHeads = false;
+}
+
+void SetCutsRawHeads(bool cuts) {
+  detail::State& state = TheState();
+  std::lock_guard<std::mutex> lock(state.mutex);
+  state.cutsRawHeads = cuts;
 }
 
 void SetCallDuration(Call call, DWORD ms) {
@@ -211,3 +218,9 @@ std::size_t UnknownFreeCount() {
 }  // namespace fake
 
 ULONGLONG GetTickCount64() { return fake::ClockMs(); }
+
+bool PlatformMayCutRawHeads() {
+  fake::detail::State& state = fake::detail::TheState();
+  std::lock_guard<std::mutex> lock(state.mutex);
+  return state.cutsRawHeads;
+}

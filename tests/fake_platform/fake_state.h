@@ -67,6 +67,7 @@ struct State {
   ULONGLONG tickMs = kClockStartMs;
   long long sessionSendBoundMs = 0;  // connect plus send time-out of the sessions; 0: none
   std::map<Call, DWORD> durations;
+  bool cutsRawHeads = false;
 };
 
 State& TheState();

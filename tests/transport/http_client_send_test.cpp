@@ -210,19 +210,27 @@ TEST_F(FakePlatformTest, AnyStatusIsAReplyAndIsRecordedAsText) {
   EXPECT_EQ(client.GetResponseText(), u"server error page");
 }
 
-TEST_F(FakePlatformTest, RetryAfterLostResponseAddsTheHeaderLinesOnlyOnce) {
+// Nothing the first attempt's connection still holds can reach the retry:
+// it goes out on a request of its own, which gets the lines once.
+TEST_F(FakePlatformTest, RetryAfterLostResponseGoesOutOnAFreshRequest) {
   fake::FailCall(fake::Call::ReceiveResponse, ERROR_WINHTTP_CONNECTION_ERROR, 1, 1);
   fake::QueueResponse(fake::HttpReply(200, "42"));
   HttpClient client(kHttpUrl);
   PrepareForm(client);
   ASSERT_TRUE(client.Send(WTEXT("POST")));
-  std::vector<fake::CallRecord> adds = fake::CallsOf(fake::Call::AddRequestHeaders);
-  ASSERT_EQ(adds.size(), 1u);
-  EXPECT_EQ(adds[0].text, kFormHeaders);
-  EXPECT_EQ(adds[0].flags, static_cast<DWORD>(WINHTTP_ADDREQ_FLAG_COALESCE_WITH_SEMICOLON));
-  std::vector<fake::CallRecord> sends = fake::CallsOf(fake::Call::SendRequest);
+  const std::vector<fake::CallRecord> opened = fake::CallsOf(fake::Call::OpenRequest);
+  const std::vector<fake::CallRecord> adds = fake::CallsOf(fake::Call::AddRequestHeaders);
+  const std::vector<fake::CallRecord> sends = fake::CallsOf(fake::Call::SendRequest);
+  ASSERT_EQ(opened.size(), 2u);
+  ASSERT_EQ(adds.size(), 2u);
   ASSERT_EQ(sends.size(), 2u);
-  for (const fake::CallRecord& send : sends) EXPECT_EQ(send.text, kFormHeaders) << "no \"7; 7\" on a retry";
+  for (std::size_t i = 0; i < 2; ++i) {
+    EXPECT_EQ(adds[i].handle, opened[i].opened);
+    EXPECT_EQ(adds[i].text, kFormHeaders);
+    EXPECT_EQ(adds[i].flags, static_cast<DWORD>(WINHTTP_ADDREQ_FLAG_COALESCE_WITH_SEMICOLON));
+    EXPECT_EQ(sends[i].handle, opened[i].opened);
+    EXPECT_EQ(sends[i].text, kFormHeaders) << "no \"7; 7\" on a retry";
+  }
   EXPECT_EQ(fake::WrittenBytes(), "a=1&b=2a=1&b=2");
 }
 
@@ -245,8 +253,9 @@ TEST_F(FakePlatformTest, OutgoingCookiesGoInOneCookieLineAddedOnce) {
   client.SetOutgoingCookies(WTEXT("a=1; b=2"));
   ASSERT_TRUE(client.Send(WTEXT("POST")));
   std::vector<fake::CallRecord> adds = fake::CallsOf(fake::Call::AddRequestHeaders);
-  ASSERT_EQ(adds.size(), 2u);
+  ASSERT_EQ(adds.size(), 4u) << "each attempt's request gets both lines";
   EXPECT_EQ(adds[1].text, u"Cookie: a=1; b=2");
+  EXPECT_EQ(adds[3].text, u"Cookie: a=1; b=2");
   EXPECT_EQ(fake::CallsOf(fake::Call::SendRequest).back().text, kFormHeaders + u"Cookie: a=1; b=2\r\n");
 }
 
@@ -335,9 +344,10 @@ void PrintTo(const RedirectSwitchCase& c, std::ostream* out) { *out << c.name; }
 
 class RedirectSwitchTest : public FakePlatformTest, public ::testing::WithParamInterface<RedirectSwitchCase> {};
 
-// A 3xx is the reply: the request is told not to follow it before it goes
-// out; a platform that will not be told still gives an answer.
-TEST_P(RedirectSwitchTest, RedirectsAreSwitchedOffBeforeTheSend) {
+// A 3xx is the reply: the request is told not to follow it, and to keep
+// no connection, before it goes out; a platform that will not be told
+// still gives an answer.
+TEST_P(RedirectSwitchTest, RedirectsAndKeepAliveAreSwitchedOffBeforeTheSend) {
   if (GetParam().switchFails) fake::FailCall(fake::Call::SetOption, ERROR_WINHTTP_INVALID_OPTION, 1, 1);
   fake::QueueResponse(fake::HttpReply(302, "moved", "Location: 17\r\n"));
   HttpClient client(GetParam().url);
@@ -355,7 +365,7 @@ TEST_P(RedirectSwitchTest, RedirectsAreSwitchedOffBeforeTheSend) {
   DWORD disabled = 0;
   ASSERT_EQ(redirectSwitch->bytes.size(), sizeof disabled);
   std::memcpy(&disabled, redirectSwitch->bytes.data(), sizeof disabled);
-  EXPECT_EQ(disabled, static_cast<DWORD>(WINHTTP_DISABLE_REDIRECTS));
+  EXPECT_EQ(disabled, static_cast<DWORD>(WINHTTP_DISABLE_REDIRECTS | WINHTTP_DISABLE_KEEP_ALIVE));
 }
 
 INSTANTIATE_TEST_SUITE_P(

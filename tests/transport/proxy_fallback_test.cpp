@@ -105,10 +105,11 @@ INSTANTIATE_TEST_SUITE_P(
         FallbackCase{"FixedProxyUsedByNextAttempt", 1, FixedConfig(true), fake::Call::Open, 0, true, kSendError, 2, 1,
                      2},
         FallbackCase{"FixedProxyWithoutBypass", 1, FixedConfig(false), fake::Call::Open, 0, true, kSendError, 2, 1, 1},
-        FallbackCase{"FixedProxyCannotBeSet", kAlways, FixedConfig(true), fake::Call::SetOption, 12009, false, 12009, 3,
-                     3, 6},
+        // Kept for the next attempt's request: the third attempt's is never used.
+        FallbackCase{"FixedProxyCannotBeSet", kAlways, FixedConfig(true), fake::Call::SetOption, 12009, false,
+                     kSendError, 3, 2, 6},
         FallbackCase{"FixedProxyOnTheThirdAttemptHasNoAttemptLeft", 3, FixedConfig(true), fake::Call::Open, 0, false,
-                     kSendError, 3, 3, 6}),
+                     kSendError, 3, 2, 6}),
     [](const auto& testCase) { return std::string(testCase.param.name); });
 
 TEST_F(FakePlatformTest, ScriptIsResolvedWithTheFixedOptionsAndUsedAtOnce) {
