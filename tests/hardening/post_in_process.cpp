@@ -9,7 +9,6 @@
 namespace hardening {
 
 const bool kPlatformBoundsWholeHead = true;
-const bool kPlatformRetriesOnANewConnection = true;
 const std::uint32_t kPlatformWaitTimeoutError = 12002;
 
 ClientOutcome PostUnderTest(std::uint16_t port, const ClientTimeouts& timeouts) {

@@ -27,8 +27,6 @@ ClientOutcome PostUnderTest(std::uint16_t port, const ClientTimeouts& timeouts);
 // Whether that platform bounds the whole wait for a response head by the
 // request's receive-response time-out, or only each read within it.
 extern const bool kPlatformBoundsWholeHead;
-// Whether a retry after a wait that timed out goes out on a new connection.
-extern const bool kPlatformRetriesOnANewConnection;
 // The error the platform reports for a wait that ran into its time-out.
 extern const std::uint32_t kPlatformWaitTimeoutError;
 

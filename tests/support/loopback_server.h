@@ -23,6 +23,10 @@
 //                                     socket stays open until the server stops
 //   Step::SendThenReset(bytes)        read the request, send bytes, then reset
 //                                     the connection (RST instead of FIN)
+//   Step::RespondLate(bytes, delayMs) read the request, wait, send bytes, close
+//   Step::RespondTo(answerFor, stray, strayDelayMs)  read the request, send
+//                                     answerFor(request); then, unless `stray`
+//                                     is empty, wait and send `stray` too; close
 // "Read the request" means the head up to the blank line and then as many
 // body bytes as its Content-Length announces (bounded by a few seconds).
 //
@@ -39,6 +43,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -54,8 +59,16 @@ struct Step {
   std::size_t pieceBytes = 1;    // Trickle: bytes per piece
   int pieceDelayMs = 0;          // Trickle: pause between pieces
   std::size_t leadBytes = 0;     // Trickle: sent at once before the pieces
+  int answerDelayMs = 0;         // Respond: pause between the request and the answer
+  // Respond: the answer made from the raw request, in place of `bytes`.
+  std::function<std::string(const std::string& request)> answerFor;
+  std::string stray;             // Respond: sent after the answer, unasked
+  int strayDelayMs = 0;
 
   static Step Respond(std::string bytes);
+  static Step RespondLate(std::string bytes, int delayMs);
+  static Step RespondTo(std::function<std::string(const std::string& request)> answerFor, std::string stray = "",
+                        int strayDelayMs = 0);
   static Step Trickle(std::string bytes, std::size_t pieceBytes, int pieceDelayMs, std::size_t leadBytes = 0);
   static Step CloseAtOnce();
   static Step Hold();

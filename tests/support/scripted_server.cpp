@@ -20,6 +20,21 @@ Step Step::Respond(std::string bytes) {
   return step;
 }
 
+Step Step::RespondLate(std::string bytes, int delayMs) {
+  Step step = Respond(std::move(bytes));
+  step.answerDelayMs = delayMs;
+  return step;
+}
+
+Step Step::RespondTo(std::function<std::string(const std::string& request)> answerFor, std::string stray,
+                     int strayDelayMs) {
+  Step step;
+  step.answerFor = std::move(answerFor);
+  step.stray = std::move(stray);
+  step.strayDelayMs = strayDelayMs;
+  return step;
+}
+
 Step Step::Trickle(std::string bytes, std::size_t pieceBytes, int pieceDelayMs, std::size_t leadBytes) {
   Step step;
   step.action = StepAction::Trickle;
@@ -71,10 +86,11 @@ struct ScriptedServer::Impl {
       Record("");
       return;
     }
-    Record(detail::ReadRequest(connection.Fd(), kRequestReadMs, stop));
+    const std::string request = detail::ReadRequest(connection.Fd(), kRequestReadMs, stop);
+    Record(request);
     switch (step.action) {
       case StepAction::Respond:
-        detail::SendAll(connection.Fd(), step.bytes, stop);
+        RespondOn(connection, step, request, stop);
         detail::CloseGracefully(connection, stop);
         break;
       case StepAction::Trickle:
@@ -91,6 +107,13 @@ struct ScriptedServer::Impl {
       case StepAction::CloseAtOnce:
         break;
     }
+  }
+
+  static void RespondOn(Socket& connection, const Step& step, const std::string& request, const StopFlag& stop) {
+    if (!detail::SleepUnlessStopped(step.answerDelayMs, stop)) return;
+    if (!detail::SendAll(connection.Fd(), step.answerFor ? step.answerFor(request) : step.bytes, stop)) return;
+    if (step.stray.empty() || !detail::SleepUnlessStopped(step.strayDelayMs, stop)) return;
+    detail::SendAll(connection.Fd(), step.stray, stop);
   }
 
   static void TrickleOut(Socket& connection, const Step& step, const StopFlag& stop) {

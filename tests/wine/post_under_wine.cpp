@@ -4,8 +4,7 @@
 // head as WinHTTP documents it, so there a head trickled in short steps is
 // ended only by the deadline check after it; its waits that run into their
 // time-out fail with WSAETIMEDOUT, where WinHTTP reports
-// ERROR_WINHTTP_TIMEOUT. A retry after such a time-out reaches the server
-// on the connection that timed out, not a new one.
+// ERROR_WINHTTP_TIMEOUT.
 #include <string>
 
 #include "call_line.h"
@@ -15,7 +14,6 @@
 namespace hardening {
 
 const bool kPlatformBoundsWholeHead = false;
-const bool kPlatformRetriesOnANewConnection = false;
 const std::uint32_t kPlatformWaitTimeoutError = 10060;
 
 ClientOutcome PostUnderTest(std::uint16_t port, const ClientTimeouts& timeouts) {

@@ -38,6 +38,7 @@ Observed WireBackend::Run(const WireCase& c) {
   }
   Observed seen;
   seen.resultLine = Call(c.call.line, c.PatienceMs());
+  for (const LaterCall& later : c.later) seen.laterLines.push_back(Call(later.call.line, c.PatienceMs()));
   if (server) seen.requests = server->Requests();
   for (std::size_t i = 0; i < seen.requests.size(); ++i) {
     seen.dropped.push_back(steps[std::min(i, steps.size() - 1)].action == StepAction::CloseAtOnce);

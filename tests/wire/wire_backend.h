@@ -13,6 +13,7 @@ namespace wire {
 // What a run of one case produced.
 struct Observed {
   std::string resultLine;             // the call's result line (call_line.h)
+  std::vector<std::string> laterLines;  // those of the case's later calls
   std::vector<std::string> requests;  // per connection, the raw request the server saw
   std::vector<bool> dropped;          // per connection: closed before the request was read
 };

@@ -33,6 +33,7 @@ struct Deviation {
   Outcome outcome;
   std::size_t connections;
   std::string reason;
+  std::vector<Outcome> laterOutcomes = {};  // of the case's later calls; empty: as the case expects
 };
 
 // The call and what it must put on the wire.
@@ -46,6 +47,13 @@ struct Call {
 
 using Script = std::function<std::vector<testsupport::Step>()>;  // built when run: bodies are large
 
+// A further call of a case, made after the ones before it in the same
+// process, against the same server.
+struct LaterCall {
+  Call call;
+  Outcome expected;
+};
+
 struct WireCase {
   std::string name;
   Call call;
@@ -55,8 +63,10 @@ struct WireCase {
   std::string notOnFake;       // empty: runs over the fake platform too; else why it cannot
   std::vector<Deviation> deviations;
   long maxMs = 0;              // 0: no bound on the call's time
+  std::vector<LaterCall> later;  // a sequence: connections counts all its calls' attempts
 
   const Outcome& ExpectedOn(Platform platform) const;
+  const Outcome& LaterExpectedOn(Platform platform, std::size_t index) const;
   std::size_t ConnectionsOn(Platform platform) const;  // 0 when nothing listens
   // How long a backend waits for the call before it gives the call up.
   long PatienceMs() const { return maxMs > 0 ? 5 * maxMs + 10000 : 150000; }

@@ -32,6 +32,28 @@ void ExpectSameList(const std::vector<std::string>& got, const std::vector<std::
 
 std::string Shortened(const std::string& line) { return line.size() <= 300 ? line : line.substr(0, 300) + "..."; }
 
+void ExpectOutcome(const std::string& resultLine, const Outcome& want, long maxMs, const std::string& which) {
+  SCOPED_TRACE(which);
+  dllcaller::CallResult got;
+  ASSERT_TRUE(dllcaller::ParseResultLine(resultLine, got)) << Shortened(resultLine);
+  EXPECT_EQ(got.ret, want.ret);
+  EXPECT_EQ(got.results, want.results);
+  ExpectSameList(got.texts, want.texts, "text");
+  ExpectSameList(got.buffers, want.buffers, "buffer");
+  if (maxMs > 0) {
+    EXPECT_LE(got.ms, maxMs);
+  }
+}
+
+// The call of a case whose form a request carries: in a sequence every
+// call posts a form of its own.
+const Call* SenderOf(const WireCase& c, const std::string& body) {
+  if (body == c.call.body) return &c.call;
+  for (const LaterCall& later : c.later)
+    if (body == later.call.body) return &later.call;
+  return nullptr;
+}
+
 class WireTable : public ::testing::TestWithParam<WireCase> {};
 
 TEST_P(WireTable, GivesTheSoundResult) {
@@ -41,26 +63,23 @@ TEST_P(WireTable, GivesTheSoundResult) {
   if (!why.empty()) GTEST_SKIP() << PlatformName(backend.Which()) << ": " << why;
   const Observed seen = backend.Run(c);
 
-  dllcaller::CallResult got;
-  ASSERT_TRUE(dllcaller::ParseResultLine(seen.resultLine, got)) << Shortened(seen.resultLine);
-  const Outcome& want = c.ExpectedOn(backend.Which());
-  EXPECT_EQ(got.ret, want.ret);
-  EXPECT_EQ(got.results, want.results);
-  ExpectSameList(got.texts, want.texts, "text");
-  ExpectSameList(got.buffers, want.buffers, "buffer");
-  if (c.maxMs > 0) {
-    EXPECT_LE(got.ms, c.maxMs);
+  ExpectOutcome(seen.resultLine, c.ExpectedOn(backend.Which()), c.maxMs, "the first call");
+  ASSERT_EQ(seen.laterLines.size(), c.later.size());
+  for (std::size_t k = 0; k < c.later.size(); ++k) {
+    ExpectOutcome(seen.laterLines[k], c.LaterExpectedOn(backend.Which(), k), c.maxMs, "later call " + std::to_string(k));
   }
 
   ASSERT_EQ(seen.requests.size(), c.ConnectionsOn(backend.Which())) << "connections the server saw";
-  const std::string head = ExpectedHead(backend.Which(), c.call, backend.OverTls());
   for (std::size_t i = 0; i < seen.requests.size(); ++i) {
     if (seen.dropped[i]) continue;
     const std::string& raw = seen.requests[i];
     const std::size_t end = raw.find("\r\n\r\n");
     ASSERT_NE(end, std::string::npos) << "request " << i << " has no end of head: " << Shortened(raw);
+    const Call* sender = SenderOf(c, raw.substr(end + 4));
+    EXPECT_TRUE(SameBytes(raw.substr(end + 4), sender ? sender->body : c.call.body)) << "body of request " << i;
+    if (sender == nullptr) continue;
+    const std::string head = ExpectedHead(backend.Which(), *sender, backend.OverTls());
     EXPECT_TRUE(SameBytes(raw.substr(0, end + 4), head)) << "head of request " << i;
-    EXPECT_TRUE(SameBytes(raw.substr(end + 4), c.call.body)) << "body of request " << i;
   }
 }
 
