@@ -43,6 +43,7 @@ struct Options {
   int captureCount = 0;
   int idleSeconds = 30;
   int maxSeconds = 1800;
+  std::string answerPath;
 };
 
 struct Connection {
@@ -61,6 +62,7 @@ bool ParseOptions(int argc, char** argv, Options& options) {
     else if (flag == "--capture-count") options.captureCount = std::atoi(value);
     else if (flag == "--idle-seconds") options.idleSeconds = std::atoi(value);
     else if (flag == "--max-seconds") options.maxSeconds = std::atoi(value);
+    else if (flag == "--answer") options.answerPath = value;
     else return false;
   }
   return options.port >= 0 && options.port < 65536;
@@ -192,7 +194,8 @@ void Server::OnReadable(int fd, Connection& connection) {
   }
   if (!RequestComplete(connection.in)) return;
   Capture(connection.in);
-  connection.out = &catalog_.ReplyFor(RequestPath(connection.in));
+  connection.out =
+      &catalog_.ReplyFor(options_.answerPath.empty() ? RequestPath(connection.in) : options_.answerPath);
   epoll_event event{};
   event.events = EPOLLOUT;
   event.data.fd = fd;
