@@ -72,7 +72,6 @@ std::string Repeat(const std::string& piece, std::size_t times) {
   return out;
 }
 
-// A caller buffer of `size` bytes after `written` went to its start.
 // ---- calls -----------------------------------------------------------------
 
 std::string FormLines(const std::string& body) {
@@ -317,22 +316,31 @@ void AddFormBodies(std::vector<WireCase>& t) {
 
 void AddReplyRules(std::vector<WireCase>& t) {
   const std::string at = "2021.04.30";
-  const std::pair<const char*, Call> ints[] = {
-      {"CheckLimits", CheckLimits()},
-      {"SendSignal", SendSignal({"7", "", "", "", "", "", "", ""}, 1, 1, 0, 0)},
-      {"CheckPosition", CheckPosition("7", 1, "")},
-      {"UpdateTS", UpdateTS("7", 1, "", "")},
+  const Call checkLimits = CheckLimits();
+  const Call sendSignal = SendSignal({"7", "", "", "", "", "", "", ""}, 1, 1, 0, 0);
+  const Call checkPosition = CheckPosition("7", 1, "");
+  const Call updateTS = UpdateTS("7", 1, "", "");
+  struct IntRule {
+    const char* exportName;
+    const Call& call;
+    const char* name;
+    std::string reply;
+    int value;
   };
-  const std::pair<std::string, int> intReplies[] = {
-      {"42", 42}, {"  \r\n42 and more", 42}, {"-1", -1}, {"+7", 7}, {"", 0}, {"ok", 0},
-      {"<html><body>502 Bad Gateway</body></html>", 0}, {"99999999999", INT_MAX}, {"-99999999999", INT_MIN},
+  const IntRule intRules[] = {
+      {"CheckLimits", checkLimits, "Number", "42", 42},
+      {"SendSignal", sendSignal, "LeadingSpaceAndTrailingText", "  \r\n42 and more", 42},
+      {"CheckPosition", checkPosition, "Negative", "-1", -1},
+      {"UpdateTS", updateTS, "PlusSign", "+7", 7},
+      {"CheckLimits", checkLimits, "Empty", "", 0},
+      {"SendSignal", sendSignal, "Word", "ok", 0},
+      {"CheckPosition", checkPosition, "HtmlPage", "<html><body>502 Bad Gateway</body></html>", 0},
+      {"UpdateTS", updateTS, "Overflow", "99999999999", INT_MAX},
+      {"CheckLimits", checkLimits, "Underflow", "-99999999999", INT_MIN},
   };
-  const char* intNames[] = {"Number", "LeadingSpaceAndTrailingText", "Negative", "PlusSign", "Empty", "Word",
-                            "HtmlPage", "Overflow", "Underflow"};
-  for (std::size_t i = 0; i < std::size(intReplies); ++i) {
-    const auto& [exportName, call] = ints[i % std::size(ints)];
-    t.push_back(Row(std::string(exportName) + "_Reply" + intNames[i], call, Plain(intReplies[i].first),
-                    Answered(intReplies[i].second)));
+  for (const IntRule& rule : intRules) {
+    t.push_back(Row(std::string(rule.exportName) + "_Reply" + rule.name, rule.call, Plain(rule.reply),
+                    Answered(rule.value)));
   }
 
   const std::string euro = "\xe2\x82\xac";
@@ -383,29 +391,53 @@ void AddReplyRules(std::vector<WireCase>& t) {
                   Text(1, smiles + "rrr")));
   t.push_back(Row("CheckAccount_FourByteCharactersOf65536BytesRefused", account, Utf8(smiles + smile), Text(0, "")));
 
-  const std::pair<const char*, std::string> stamps[] = {
-      {"Stamp", "2021-04-30 12:00:59"}, {"AnyNineteenAscii", "abc DEF ghi JKL mno"},
-      {"Eighteen", "2021-04-30 12:00:5"}, {"Twenty", "2021-04-30 12:00:59Z"},
-      {"StampWithLineBreak", "2021-04-30 12:00:59\n"}, {"Empty", ""},
-      {"NineteenUnitsNotNineteenBytes", "2021-04-30 12:00:5\xc3\xa9"},
+  // Only a reply of exactly 19 characters, 19 bytes in UTF-8, is a stamp.
+  struct StampRule {
+    const char* name;
+    std::string reply;
+    std::string written;
   };
-  for (const auto& [name, reply] : stamps) {
-    const bool fits = reply.size() == 19;
-    t.push_back(Row(std::string("GetLastUpdate_") + name, GetLastUpdate(), Utf8(reply),
-                    Stamp(1, fits ? reply : kFailed)));
+  const StampRule stamps[] = {
+      {"Stamp", "2021-04-30 12:00:59", "2021-04-30 12:00:59"},
+      {"AnyNineteenAscii", "abc DEF ghi JKL mno", "abc DEF ghi JKL mno"},
+      {"Eighteen", "2021-04-30 12:00:5", kFailed},
+      {"Twenty", "2021-04-30 12:00:59Z", kFailed},
+      {"StampWithLineBreak", "2021-04-30 12:00:59\n", kFailed},
+      {"Empty", "", kFailed},
+      {"NineteenUnitsNotNineteenBytes", "2021-04-30 12:00:5\xc3\xa9", kFailed},
+      {"EighteenUnitsInNineteenBytes", "2021-04-30 12:00:\xc3\xa9", kFailed},
+  };
+  for (const StampRule& rule : stamps) {
+    t.push_back(Row(std::string("GetLastUpdate_") + rule.name, GetLastUpdate(), Utf8(rule.reply),
+                    Stamp(1, rule.written)));
   }
 
-  const Call words[] = {UpdateBalance("501", 1.0, "USD", 1), UpdateHistory(TypicalDeal())};
-  const char* wordExports[] = {"UpdateBalance", "UpdateHistory"};
-  const std::pair<const char*, const char*> wordReplies[] = {
-      {"One", "1"}, {"SpacesThenOne", "  1"}, {"PlusOne", "+1"}, {"ZeroOne", "01"}, {"OneAndText", "1 done"},
-      {"Zero", "0"}, {"Two", "2"}, {"MinusOne", "-1"}, {"Eleven", "11"}, {"Empty", ""}, {"Word", "ok"},
-      {"HtmlAroundOne", "<html>1</html>"},
+  const Call balance = UpdateBalance("501", 1.0, "USD", 1);
+  const Call history = UpdateHistory(TypicalDeal());
+  struct WordRule {
+    const char* exportName;
+    const Call& call;
+    const char* name;
+    const char* reply;
+    const std::string& word;
   };
-  for (std::size_t i = 0; i < std::size(wordReplies); ++i) {
-    const bool success = i < 5;
-    t.push_back(Row(std::string(wordExports[i % 2]) + "_Reply" + wordReplies[i].first, words[i % 2],
-                    Plain(wordReplies[i].second), Word(1, success ? kSuccess : kFailed)));
+  const WordRule wordRules[] = {
+      {"UpdateBalance", balance, "One", "1", kSuccess},
+      {"UpdateHistory", history, "SpacesThenOne", "  1", kSuccess},
+      {"UpdateBalance", balance, "PlusOne", "+1", kSuccess},
+      {"UpdateHistory", history, "ZeroOne", "01", kSuccess},
+      {"UpdateBalance", balance, "OneAndText", "1 done", kSuccess},
+      {"UpdateHistory", history, "Zero", "0", kFailed},
+      {"UpdateBalance", balance, "Two", "2", kFailed},
+      {"UpdateHistory", history, "MinusOne", "-1", kFailed},
+      {"UpdateBalance", balance, "Eleven", "11", kFailed},
+      {"UpdateHistory", history, "Empty", "", kFailed},
+      {"UpdateBalance", balance, "Word", "ok", kFailed},
+      {"UpdateHistory", history, "HtmlAroundOne", "<html>1</html>", kFailed},
+  };
+  for (const WordRule& rule : wordRules) {
+    t.push_back(Row(std::string(rule.exportName) + "_Reply" + rule.name, rule.call, Plain(rule.reply),
+                    Word(1, rule.word)));
   }
 }
 
