@@ -72,6 +72,9 @@ struct Response {
   DWORD reportedHeaderBytes = 0;
   // A platform that reports the body's bytes as available but reads none.
   bool readsNothing = false;
+  // A platform that claims one byte more read than it was asked for (and
+  // wrote only what it was asked for).
+  bool claimsMoreRead = false;
 };
 
 // A response with a status line, a Content-Length line for `body`, then

@@ -357,7 +357,7 @@ BOOL WinHttpReadData(HINTERNET request, LPVOID buffer, DWORD bytesToRead, LPDWOR
       std::memcpy(buffer, requestState->response.bodyChunks[requestState->chunk].data() + requestState->offset, count);
     }
     requestState->offset += count;
-    record.value = static_cast<DWORD>(count);
+    record.value = static_cast<DWORD>(count + (requestState->response.claimsMoreRead ? 1 : 0));
     if (bytesRead != nullptr) *bytesRead = record.value;
   }
   return Finish(state, std::move(record));

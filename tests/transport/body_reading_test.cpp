@@ -95,6 +95,7 @@ struct CutShortCase {
   std::size_t pieceBytes;
   std::uint32_t lastError;
   bool readsNothing = false;
+  bool claimsMoreRead = false;
 };
 
 void PrintTo(const CutShortCase& c, std::ostream* out) {
@@ -112,6 +113,7 @@ TEST_P(CutShortTest, TruncatedBodyIsNeverReportedAsTheAnswer) {
   fake::Response response = fake::HttpReply(200, body, "", cut.pieceBytes);
   if (!cut.rawHeaders.empty()) response.rawHeaders = cut.rawHeaders;
   response.readsNothing = cut.readsNothing;
+  response.claimsMoreRead = cut.claimsMoreRead;
   fake::QueueResponse(response);
   HttpClient client(kHttpUrl);
   EXPECT_FALSE(client.Send(WTEXT("POST")));
@@ -129,7 +131,9 @@ INSTANTIATE_TEST_SUITE_P(
         CutShortCase{"AnnouncedOverTheCap", fake::Call::Open, 0, "", kMaxBodyBytes + 1, 1 << 22, 8},
         CutShortCase{"ChunkedOverTheCap", fake::Call::Open, 0, kChunkedHead, kMaxBodyBytes + 1, 1 << 22, 8},
         CutShortCase{"ChunkedOverTheCapInOnePiece", fake::Call::Open, 0, kChunkedHead, kMaxBodyBytes + 1, 0, 8},
-        CutShortCase{"ReadWithoutProgress", fake::Call::Open, 0, "", 3000, 1000, 13, true}),
+        CutShortCase{"ReadWithoutProgress", fake::Call::Open, 0, "", 3000, 1000, 13, true},
+        // Stored as claimed, the bytes never written would be read past the chunk.
+        CutShortCase{"ReadClaimsMoreThanAsked", fake::Call::Open, 0, "", 3000, 1000, 13, false, true}),
     [](const auto& testCase) { return std::string(testCase.param.name); });
 
 TEST_F(FakePlatformTest, BodyWithoutContentLengthIsTakenAsItCame) {
