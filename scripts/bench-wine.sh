@@ -32,7 +32,7 @@ for head in minimal /headers/61440/plain /headers/61440/cookies; do
     "$server" --port "$port" --answer "$answer" --idle-seconds 20 --max-seconds 600 >/dev/null &
     pid=$!
     sleep 0.3
-    read -r _ ours _ bare _ ratio _ failures < <(/usr/lib/wine/wine64 "$caller" "$windows_dll" "$port" "$rounds")
+    read -r _ ours _ bare _ ratio _ failures < <(/usr/lib/wine/wine64 "$caller" "$windows_dll" "$port" "$rounds" | tr -d "\r")
     kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null || true
     note=""; [[ $failures == 0 ]] || note=" ($failures calls failed)"
     echo "| $head | $run | $ours | $bare | $ratio$note |"

@@ -25,7 +25,10 @@ std::string WhyNotOverTls(const WireCase& c) {
 
 }  // namespace
 
-std::string WireBackend::CannotRun(const WireCase& c) const { return OverTls() ? WhyNotOverTls(c) : ""; }
+std::string WireBackend::CannotRun(const WireCase& c) const {
+  if (OverTls()) return WhyNotOverTls(c);
+  return c.certificate == TestCertificate::Localhost ? "" : "a certificate is the TLS table's business";
+}
 
 Observed WireBackend::Run(const WireCase& c) {
   std::vector<Step> steps;
@@ -34,7 +37,7 @@ Observed WireBackend::Run(const WireCase& c) {
   if (c.script) {
     steps = c.script();
     server.emplace(steps, OverTls() ? 0 : PortOf(c.call.service));
-    if (OverTls()) front.emplace(TestCertificate::Localhost, server->Port(), PortOf(c.call.service));
+    if (OverTls()) front.emplace(c.certificate, server->Port(), PortOf(c.call.service));
   }
   Observed seen;
   seen.resultLine = Call(c.call.line, c.PatienceMs());

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "loopback_server.h"
+#include "tls_front.h"
 
 namespace wire {
 
@@ -64,6 +65,8 @@ struct WireCase {
   std::vector<Deviation> deviations;
   long maxMs = 0;              // 0: no bound on the call's time
   std::vector<LaterCall> later;  // a sequence: connections counts all its calls' attempts
+  // The TLS front's certificate; a case that names one runs over TLS only.
+  testsupport::TestCertificate certificate = testsupport::TestCertificate::Localhost;
 
   const Outcome& ExpectedOn(Platform platform) const;
   const Outcome& LaterExpectedOn(Platform platform, std::size_t index) const;

@@ -456,6 +456,29 @@ void AddUnreachable(std::vector<WireCase>& t) {
   t.push_back(Unreachable("UpdateHistory_Unreachable", UpdateHistory(TypicalDeal()), Word(0, kFailed)));
 }
 
+// Over https every certificate that fails a check ends the call like an
+// unreachable server: nothing of the form reaches the server behind.
+void AddRefusedCertificates(std::vector<WireCase>& t) {
+  using testsupport::TestCertificate;
+  const std::pair<const char*, TestCertificate> refused[] = {
+      {"WrongName", TestCertificate::WrongName},
+      {"Expired", TestCertificate::Expired},
+      {"SelfSigned", TestCertificate::SelfSigned},
+      {"IssuedForTheAddressNotTheName", TestCertificate::LoopbackIp},
+  };
+  for (const auto& [name, certificate] : refused) {
+    for (WireCase c : {Row(std::string("Certificate_") + name + "_CheckLimits", CheckLimits(), Plain("42"), kNoReply),
+                       Row(std::string("Certificate_") + name + "_CheckAccount", CheckAccount("e", "pw", "1", "", 1),
+                           Utf8("OK"), Text(0, ""))}) {
+      c.certificate = certificate;
+      c.connections = 0;
+      c.maxMs = 10000;
+      c.notOnFake = "certificates are checked by the platform";
+      t.push_back(std::move(c));
+    }
+  }
+}
+
 void AddFraming(std::vector<WireCase>& t) {
   const std::string fine = HttpResponse(200, {}, "42");
   auto wire = [&t](std::string name, Script script, Outcome expected, std::size_t connections = 1) {
@@ -595,6 +618,7 @@ std::vector<WireCase> Build() {
   AddFormBodies(table);
   AddReplyRules(table);
   AddUnreachable(table);
+  AddRefusedCertificates(table);
   AddFraming(table);
   AddSequences(table);
   return table;
