@@ -10,6 +10,13 @@ execute_process(COMMAND ${CMAKE_COMMAND} --build ${WINDOWS_BUILD} --target packa
                 RESULT_VARIABLE built OUTPUT_VARIABLE log ERROR_VARIABLE log)
 require("built EQUAL 0" "cmake --build ${WINDOWS_BUILD} --target package failed:\n${log}")
 unpack_checked(${WINDOWS_BUILD}/Kestrane-Falloway-${VERSION}-win64.zip ${WORK})
+file(READ ${WORK}/README.txt readme)
+foreach(service SIGNAL_SERVER ACCOUNT_SERVICE)
+  cache_value(${WINDOWS_BUILD} ${service}_SCHEME scheme)
+  cache_value(${WINDOWS_BUILD} ${service}_HOST host)
+  string(FIND "${readme}" " ${scheme}://${host}\n" at)
+  require("at GREATER -1" "README.txt does not name ${scheme}://${host}, the build's ${service}")
+endforeach()
 
 foreach(built_dll signal/Kestrane.dll account/Falloway.dll)
   get_filename_component(name ${built_dll} NAME)

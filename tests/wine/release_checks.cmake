@@ -8,6 +8,13 @@ macro(require condition message)
   cmake_language(EVAL CODE "if(NOT (${condition}))\n message(FATAL_ERROR [==[${message}]==])\nendif()")
 endmacro()
 
+# The value of cache entry <name> of the build folder <build>.
+function(cache_value build name out)
+  file(STRINGS ${build}/CMakeCache.txt line REGEX "^${name}:[A-Z]+=")
+  string(REGEX REPLACE "^[^=]*=" "" value "${line}")
+  set(${out} "${value}" PARENT_SCOPE)
+endfunction()
+
 # Unpacks <archive> into the empty folder <work>; checks its file list, that
 # SHA256SUMS covers every other file and holds, and that README.txt names
 # the version of the archive's file name.

@@ -14,16 +14,8 @@
 #       -DOSSLSIGNCODE=<osslsigncode> -DSIGNING=<tests/support/signing> -DWINE64=<wine64>
 #       -DWINEPREFIX=<prefix> -DDLL_CALLER=<dll_caller.exe> -P release_rebuild_test.cmake
 include(${CMAKE_CURRENT_LIST_DIR}/release_checks.cmake)
-# Each build below is given its time explicitly.
-unset(ENV{SOURCE_DATE_EPOCH})
 set(archive_name Kestrane-Falloway-${VERSION}-win64.zip)
 set(dlls signal/Kestrane.dll account/Falloway.dll)
-
-function(cache_value build name out)
-  file(STRINGS ${build}/CMakeCache.txt line REGEX "^${name}:[A-Z]+=")
-  string(REGEX REPLACE "^[^=]*=" "" value "${line}")
-  set(${out} "${value}" PARENT_SCOPE)
-endfunction()
 
 # Runs a command as another builder would: another time zone, umask and zip
 # options, and the Windows build's SOURCE_DATE_EPOCH (or none).
@@ -86,18 +78,21 @@ function(require_times dll archive epoch)
 endfunction()
 
 # --- Two builds, two folders: the same bytes.
+# First, as it may configure the build again (a commit since).
+execute_process(COMMAND ${CMAKE_COMMAND} --build ${WINDOWS_BUILD} --target package
+                RESULT_VARIABLE failed OUTPUT_VARIABLE log ERROR_VARIABLE log)
+require("NOT failed" "cmake --build ${WINDOWS_BUILD} --target package failed:\n${log}")
 cache_value(${WINDOWS_BUILD} KT_SIGNING_CERT signing_cert)
 require("NOT signing_cert" "${WINDOWS_BUILD} signs its archive; the comparison needs an unsigned build")
 cache_value(${WINDOWS_BUILD} KT_SOURCE_DATE_EPOCH epoch)
 cache_value(${WINDOWS_BUILD} KT_SOURCE_DATE_EPOCH_FROM epoch_from)
+# Each build below is given its time explicitly.
+unset(ENV{SOURCE_DATE_EPOCH})
 if(epoch_from STREQUAL "SOURCE_DATE_EPOCH")
   set(epoch_env SOURCE_DATE_EPOCH=${epoch})
 else()
   set(epoch_env --unset=SOURCE_DATE_EPOCH)
 endif()
-execute_process(COMMAND ${CMAKE_COMMAND} -E env ${epoch_env} ${CMAKE_COMMAND} --build ${WINDOWS_BUILD} --target package
-                RESULT_VARIABLE failed OUTPUT_VARIABLE log ERROR_VARIABLE log)
-require("NOT failed" "cmake --build ${WINDOWS_BUILD} --target package failed:\n${log}")
 
 set(options "")
 foreach(name CMAKE_TOOLCHAIN_FILE CMAKE_BUILD_TYPE CMAKE_C_FLAGS CMAKE_CXX_FLAGS CMAKE_SHARED_LINKER_FLAGS
