@@ -38,7 +38,7 @@ function(_kt_commit_time out)
   set(${out} ${time} PARENT_SCOPE)
 endfunction()
 
-if(DEFINED ENV{SOURCE_DATE_EPOCH})
+if(NOT "$ENV{SOURCE_DATE_EPOCH}" STREQUAL "")
   set(KT_SOURCE_DATE_EPOCH "$ENV{SOURCE_DATE_EPOCH}")
   # The linker and the archive read it as a plain count of seconds; anything
   # else would be read differently by each, or not at all.

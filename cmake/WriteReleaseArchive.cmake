@@ -16,7 +16,7 @@ macro(kt_run what folder)
   endif()
 endmacro()
 
-if(DEFINED ENV{SOURCE_DATE_EPOCH} AND NOT "$ENV{SOURCE_DATE_EPOCH}" STREQUAL "${kt_epoch}")
+if(NOT "$ENV{SOURCE_DATE_EPOCH}" STREQUAL "" AND NOT "$ENV{SOURCE_DATE_EPOCH}" STREQUAL "${kt_epoch}")
   message(FATAL_ERROR "SOURCE_DATE_EPOCH is $ENV{SOURCE_DATE_EPOCH} but the DLLs were configured with ${kt_epoch}: "
                       "configure again with it set")
 endif()
