@@ -8,6 +8,10 @@
 # resource is attached. The export objects are also kept as <name>_exports
 # so tests can link them over the fake platform. The endpoints are the
 # SIGNAL_SERVER_* and ACCOUNT_SERVICE_* scheme and host values.
+if(WIN32)
+  include(${CMAKE_CURRENT_LIST_DIR}/SourceDateEpoch.cmake)
+endif()
+
 function(add_export_library name)
   cmake_parse_arguments(ARG "" "DESCRIPTION" "SOURCES;EXPORTS" ${ARGN})
   _kt_export_library(${name} ${name} "${ARG_SOURCES}" "${ARG_EXPORTS}" "${ARG_DESCRIPTION}"
@@ -73,7 +77,15 @@ function(_kt_windows_export_details target name exports description)
   set_target_properties(${target} PROPERTIES PREFIX "" IMPORT_PREFIX "")
   # -static makes the driver take libstdc++, libgcc and libwinpthread as
   # archives; the system import libraries (kernel32, winhttp) stay imports.
-  target_link_options(${target} PRIVATE -static -static-libgcc -static-libstdc++ -Wl,--no-undefined)
+  # -s leaves out the COFF symbol table, which nothing loads: the image then
+  # ends on a file-alignment boundary, where a signature is appended without
+  # padding, so removing the signature gives back these very bytes.
+  target_link_options(${target} PRIVATE -static -static-libgcc -static-libstdc++ -s -Wl,--no-undefined)
+  # ld takes the PE header's and the export directory's time stamps from
+  # SOURCE_DATE_EPOCH; the checksum follows from the bytes.
+  set_target_properties(${target} PROPERTIES
+    CXX_LINKER_LAUNCHER "${CMAKE_COMMAND};-E;env;SOURCE_DATE_EPOCH=${KT_SOURCE_DATE_EPOCH}"
+    LINK_DEPENDS ${KT_SOURCE_DATE_EPOCH_FILE})
 endfunction()
 
 function(_kt_linux_export_details target exports)

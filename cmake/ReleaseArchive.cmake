@@ -3,6 +3,10 @@
 # writes Kestrane-Falloway-<version>-win64.zip (the version of the top
 # CMakeLists.txt, which the DLLs' version resources carry too) holding
 # exactly the two DLLs, their two headers, README.txt and SHA256SUMS.
+# The same source and options give the same archive, byte for byte, in any
+# folder (cmake/WriteReleaseArchive.cmake says how); with KT_SIGNING_CERT
+# the DLLs in it are signed (cmake/ReleaseSigning.cmake).
+
 # A paragraph of a public header's leading comment, found by its first
 # word, without the comment's " * " margins; so the README can never say
 # other than the headers.
@@ -27,17 +31,32 @@ string(REPLACE "\n" "\r\n" kt_readme_text "${kt_readme_text}")
 file(WRITE ${kt_readme} "${kt_readme_text}")
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/packaging/README.txt.in)
 
-install(FILES $<TARGET_FILE:Kestrane> $<TARGET_FILE:Falloway> ${kt_readme} DESTINATION .)
-install(FILES ${PROJECT_SOURCE_DIR}/include/kestrane.h ${PROJECT_SOURCE_DIR}/include/falloway.h DESTINATION include)
-# Last, so that every other file is in place when it is summed.
-install(CODE "
-  set(kt_summed Falloway.dll Kestrane.dll README.txt include/falloway.h include/kestrane.h)
-  include(${CMAKE_CURRENT_LIST_DIR}/WriteChecksums.cmake)")
+include(${CMAKE_CURRENT_LIST_DIR}/ReleaseSigning.cmake)
 
-set(CPACK_GENERATOR ZIP)
-set(CPACK_PACKAGE_NAME Kestrane-Falloway)
-set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_FILE_NAME Kestrane-Falloway-${PROJECT_VERSION}-win64)
-set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
-set(CPACK_ARCHIVE_COMPONENT_INSTALL OFF)
-include(CPack)
+# CPack's zip writer records the builder's user and group ids and local
+# time, which no setting removes; Info-ZIP's zip, told to store neither, is
+# run by the package target instead.
+find_program(KT_ZIP zip)
+set(kt_release_settings ${CMAKE_BINARY_DIR}/release_archive_settings.cmake)
+file(GENERATE OUTPUT ${kt_release_settings} CONTENT "\
+set(kt_archive [==[${CMAKE_BINARY_DIR}/Kestrane-Falloway-${PROJECT_VERSION}-win64.zip]==])
+set(kt_staging [==[${CMAKE_BINARY_DIR}/release_staging]==])
+set(kt_epoch ${KT_SOURCE_DATE_EPOCH})
+set(kt_zip [==[${KT_ZIP}]==])
+set(kt_sources
+  [==[$<TARGET_FILE:Falloway>]==] Falloway.dll
+  [==[$<TARGET_FILE:Kestrane>]==] Kestrane.dll
+  [==[${kt_readme}]==] README.txt
+  [==[${PROJECT_SOURCE_DIR}/include/falloway.h]==] include/falloway.h
+  [==[${PROJECT_SOURCE_DIR}/include/kestrane.h]==] include/kestrane.h)
+set(kt_signed Falloway.dll Kestrane.dll)
+${KT_SIGNING_SETTINGS}")
+
+# Build folders from the time CPack wrote the archive still hold its
+# configuration, which would claim the target's name.
+file(REMOVE ${CMAKE_BINARY_DIR}/CPackConfig.cmake ${CMAKE_BINARY_DIR}/CPackSourceConfig.cmake)
+add_custom_target(package
+  COMMAND ${CMAKE_COMMAND} -DSETTINGS=${kt_release_settings} -P ${CMAKE_CURRENT_LIST_DIR}/WriteReleaseArchive.cmake
+  COMMENT "Writing Kestrane-Falloway-${PROJECT_VERSION}-win64.zip"
+  VERBATIM)
+add_dependencies(package Kestrane Falloway)

@@ -1,9 +1,10 @@
-# Install step of the release archive: SHA256SUMS over the files named in
-# kt_summed, in the format `sha256sum -c` reads.
-set(kt_root "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}")
-set(kt_sums "")
-foreach(kt_file ${kt_summed})
-  file(SHA256 ${kt_root}/${kt_file} kt_sum)
-  string(APPEND kt_sums "${kt_sum}  ${kt_file}\n")
-endforeach()
-file(WRITE ${kt_root}/SHA256SUMS "${kt_sums}")
+# kt_write_checksums(<folder> <files...>): <folder>/SHA256SUMS over the
+# files named (relative to the folder), in the format `sha256sum -c` reads.
+function(kt_write_checksums root)
+  set(sums "")
+  foreach(file ${ARGN})
+    file(SHA256 ${root}/${file} sum)
+    string(APPEND sums "${sum}  ${file}\n")
+  endforeach()
+  file(WRITE ${root}/SHA256SUMS "${sums}")
+endfunction()

@@ -19,6 +19,8 @@ declare -A needs=(
   [locales]=/usr/bin/localedef
   [libbenchmark-dev]=/usr/include/benchmark/benchmark.h
   [libssl-dev]=/usr/include/openssl/ssl.h
+  [zip]=/usr/bin/zip
+  [osslsigncode]=/usr/bin/osslsigncode
 )
 
 install_missing() {
