@@ -1,5 +1,8 @@
 #include "pattern/fork_guard.h"
 
+#include <optional>
+
+#include "pattern/code_layout.h"
 #include "pattern/text_fold.h"
 #include "platform/unit_words.h"
 
@@ -43,41 +46,20 @@ std::size_t AfterUnitTest(const InstructionList& code, std::size_t test) {
   return unitTest ? test + 1 : 0;
 }
 
-bool IsWith(const InstructionList& code, std::size_t index, Opcode opcode, std::uint64_t operand) {
-  return Is(code.At(index), opcode) && code.At(index).operand == operand;
+// A lazy loop over one unit test: its body is the test, then the Jump back.
+std::optional<LazyLoop> LazyUnitLoopAt(const InstructionList& code, std::size_t fork) {
+  const std::optional<LazyLoop> loop = LazyLoopAt(code, fork);
+  if (!loop || AfterUnitTest(code, loop->body) != loop->jumpBack) return std::nullopt;
+  return loop;
 }
 
-// PushPos; the Fork to after; PopPos; one unit test; Jump back to the
-// PushPos; after.
-bool HeadsLazyUnitLoop(const InstructionList& code, std::size_t fork) {
-  if (fork == 0 || fork + 3 >= code.size()) return false;
-  if (!Is(code.At(fork - 1), Opcode::PushPos) || !Is(code.At(fork + 1), Opcode::PopPos)) return false;
-  const std::size_t jump = AfterUnitTest(code, fork + 2);
-  return jump != 0 && IsWith(code, jump, Opcode::Jump, fork - 1) && code.At(fork).operand == jump + 1;
-}
-
-// PushSlot s; SavePos s; PushPos; the Fork to the body; PopPos; PopSlot s;
-// Jump past the loop; and the body: plain groups (a Fork to the next but one, then Backtrack)
-// around one unit test, then RequireProgress s; SavePos s; Jump back to
-// the PushSlot. Fills in the body's first instruction, the test and s.
-bool HeadsGreedyUnitLoop(const InstructionList& code, std::size_t fork, std::size_t& body, std::size_t& test,
-                         std::uint64_t& slot) {
-  if (fork < 3 || fork + 3 >= code.size() || !Is(code.At(fork - 3), Opcode::PushSlot)) return false;
-  slot = code.At(fork - 3).operand;
-  if (!IsWith(code, fork - 2, Opcode::SavePos, slot) || !Is(code.At(fork - 1), Opcode::PushPos) ||
-      !Is(code.At(fork + 1), Opcode::PopPos) || !IsWith(code, fork + 2, Opcode::PopSlot, slot) ||
-      !Is(code.At(fork + 3), Opcode::Jump)) {
-    return false;
-  }
-  body = static_cast<std::size_t>(code.At(fork).operand);
-  test = body;
-  while (test + 1 < code.size() && IsWith(code, test, Opcode::Fork, test + 2) && Is(code.At(test + 1), Opcode::Backtrack)) {
-    test += 2;
-  }
-  if (test >= code.size()) return false;
-  const std::size_t after = AfterUnitTest(code, test);
-  return after != 0 && after + 2 < code.size() && IsWith(code, after, Opcode::RequireProgress, slot) &&
-         IsWith(code, after + 1, Opcode::SavePos, slot) && IsWith(code, after + 2, Opcode::Jump, fork - 3);
+// A greedy loop over one unit test, perhaps in plain groups: the body's
+// test, after the groups' heads, is followed by the loop's tail. Gives the
+// test's index.
+std::size_t GreedyUnitTest(const InstructionList& code, const GreedyLoop& loop) {
+  const std::size_t test = PastPlainGroupHeads(code, loop.body);
+  if (test >= loop.tail || AfterUnitTest(code, test) != loop.tail) return 0;
+  return test;
 }
 
 }  // namespace
@@ -335,9 +317,18 @@ bool ForkGuard::Applies(const PatternProgram& program) {
 
 ForkGuard ForkGuard::Explore(const PatternProgram& program, std::size_t fork) {
   ForkGuard guard = ForkExploration(program).Run(fork);
-  guard.lazyUnitLoop_ = guard.state_ == State::Guarded && HeadsLazyUnitLoop(program.instructions, fork);
-  guard.greedyUnitLoop_ = guard.state_ == State::Guarded && HeadsGreedyUnitLoop(program.instructions, fork, guard.loopBody_,
-                                                                                 guard.loopTest_, guard.loopSlot_);
+  if (guard.state_ != State::Guarded) return guard;
+  const InstructionList& code = program.instructions;
+  if (const std::optional<LazyLoop> lazy = LazyUnitLoopAt(code, fork)) {
+    guard.lazyUnitLoop_ = true;
+    guard.loopTest_ = lazy->body;
+  } else if (const std::optional<GreedyLoop> greedy = GreedyLoopAt(code, fork)) {
+    guard.loopTest_ = GreedyUnitTest(code, *greedy);
+    guard.greedyUnitLoop_ = guard.loopTest_ != 0;
+    guard.loopBody_ = greedy->body;
+    guard.loopExit_ = greedy->exit;
+    guard.loopSlot_ = greedy->slot;
+  }
   return guard;
 }
 
