@@ -111,22 +111,6 @@ bool PatternMatcher::Run() {
   }
 }
 
-bool PatternMatcher::Fork(std::uint64_t target) {
-  if (!context_.Push(index_ + 1)) return false;
-  index_ = static_cast<std::size_t>(target);
-  return true;
-}
-
-// A unit test: on success one unit is consumed and `next` follows.
-void PatternMatcher::AdvanceIf(bool passes, std::size_t next) {
-  if (!passes) {
-    Backtrack();
-    return;
-  }
-  ++position_;
-  index_ = next;
-}
-
 // The terminator is never an attempt start, except in an empty text,
 // which gets its one attempt at position 0.
 bool PatternMatcher::NextAttempt() {

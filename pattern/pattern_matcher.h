@@ -41,9 +41,21 @@ class PatternMatcher {
 
   bool Run();
   // The plain steps that more than one case, or a shortcut, takes.
-  bool Fork(std::uint64_t target);
-  void Backtrack() { index_ = static_cast<std::size_t>(context_.Pop()); }
-  void AdvanceIf(bool passes, std::size_t next);
+  bool Fork(std::uint64_t target) {
+    if (!context_.Push(index_ + 1)) return false;
+    index_ = static_cast<std::size_t>(target);
+    return true;
+  }
+  void Backtrack() { index_ = context_.Pop(); }
+  // A unit test: on success one unit is consumed and `next` follows.
+  void AdvanceIf(bool passes, std::size_t next) {
+    if (!passes) {
+      Backtrack();
+      return;
+    }
+    ++position_;
+    index_ = next;
+  }
   bool NextAttempt();
   void BeginAttempt(std::size_t at);
   std::size_t RangesEnd(std::uint64_t operand) const;
