@@ -1,6 +1,7 @@
 // The layouts the compiler emits for groups and loops, said once: the
 // compiler builds its code from these offsets, and code that needs to
-// recognise a loop in a program (the Fork guards) reads it here. No other
+// recognise a loop in a program (the Fork guards, the tests) reads it
+// here. No other
 // file knows where an instruction of a layout lies.
 #pragma once
 
@@ -39,10 +40,7 @@ constexpr std::size_t kPopPos = 4;
 constexpr std::size_t kPopSlot = 5;
 constexpr std::size_t kJumpOut = 6;  // past the tail
 constexpr std::size_t kHeadLength = 7;
-// From the body's end: RequireProgress; SavePos; Jump back to the head.
-constexpr std::size_t kRequireProgress = 0;
-constexpr std::size_t kSaveAgain = 1;
-constexpr std::size_t kJumpBack = 2;
+// The tail: RequireProgress; SavePos; (x* only) Jump back to the head.
 }  // namespace greedy_loop
 
 // Lazy x*? (and x??, which lacks the Jump back): the head, the body, then
@@ -54,16 +52,6 @@ constexpr std::size_t kPopPos = 2;
 constexpr std::size_t kHeadLength = 3;
 }  // namespace lazy_loop
 
-// A greedy x* found in a program, by the index of its Fork.
-struct GreedyLoop {
-  std::size_t head;    // the PushSlot
-  std::size_t body;    // the first instruction of x
-  std::size_t tail;    // the RequireProgress after x
-  std::size_t exit;    // where the loop goes on when x fails
-  std::uint64_t slot;  // the loop's progress slot
-};
-std::optional<GreedyLoop> GreedyLoopAt(const InstructionList& code, std::size_t fork);
-
 // A lazy x*? found in a program, by the index of its Fork.
 struct LazyLoop {
   std::size_t head;      // the PushPos
@@ -71,9 +59,5 @@ struct LazyLoop {
   std::size_t jumpBack;  // the Jump after x
 };
 std::optional<LazyLoop> LazyLoopAt(const InstructionList& code, std::size_t fork);
-
-// The first instruction at or after `index` that does not head a plain
-// group: where the body of nested plain groups begins.
-std::size_t PastPlainGroupHeads(const InstructionList& code, std::size_t index);
 
 }  // namespace pattern

@@ -53,15 +53,6 @@ std::optional<LazyLoop> LazyUnitLoopAt(const InstructionList& code, std::size_t 
   return loop;
 }
 
-// A greedy loop over one unit test, perhaps in plain groups: the body's
-// test, after the groups' heads, is followed by the loop's tail. Gives the
-// test's index.
-std::size_t GreedyUnitTest(const InstructionList& code, const GreedyLoop& loop) {
-  const std::size_t test = PastPlainGroupHeads(code, loop.body);
-  if (test >= loop.tail || AfterUnitTest(code, test) != loop.tail) return 0;
-  return test;
-}
-
 }  // namespace
 
 // The symbolic machine: the position is one unknown that never changes
@@ -318,16 +309,9 @@ bool ForkGuard::Applies(const PatternProgram& program) {
 ForkGuard ForkGuard::Explore(const PatternProgram& program, std::size_t fork) {
   ForkGuard guard = ForkExploration(program).Run(fork);
   if (guard.state_ != State::Guarded) return guard;
-  const InstructionList& code = program.instructions;
-  if (const std::optional<LazyLoop> lazy = LazyUnitLoopAt(code, fork)) {
+  if (const std::optional<LazyLoop> lazy = LazyUnitLoopAt(program.instructions, fork)) {
     guard.lazyUnitLoop_ = true;
     guard.loopTest_ = lazy->body;
-  } else if (const std::optional<GreedyLoop> greedy = GreedyLoopAt(code, fork)) {
-    guard.loopTest_ = GreedyUnitTest(code, *greedy);
-    guard.greedyUnitLoop_ = guard.loopTest_ != 0;
-    guard.loopBody_ = greedy->body;
-    guard.loopExit_ = greedy->exit;
-    guard.loopSlot_ = greedy->slot;
   }
   return guard;
 }

@@ -69,15 +69,7 @@ class ForkGuard {
   // The Fork heads a lazy loop over one unit test (code_layout.h): an
   // iteration it skips only moves one unit on.
   bool headsLazyUnitLoop() const { return lazyUnitLoop_; }
-  // The Fork heads a greedy loop over one unit test, perhaps in plain
-  // groups: what an iteration, or leaving the loop, does can be done
-  // without its steps. Its guard holds exactly the ASCII units the test
-  // takes.
-  bool headsGreedyUnitLoop() const { return greedyUnitLoop_; }
-  std::size_t loopTest() const { return loopTest_; }  // the unit test, after any groups' heads
-  std::size_t loopBody() const { return loopBody_; }  // a greedy loop's first instruction of its body
-  std::size_t loopExit() const { return loopExit_; }  // where a greedy loop goes on when left
-  std::uint64_t loopSlot() const { return loopSlot_; }
+  std::size_t loopTest() const { return loopTest_; }  // that loop's unit test
   std::size_t writeCount() const { return writeCount_; }
   const StatePlace& write(std::size_t i) const { return writes_[i]; }
 
@@ -98,11 +90,7 @@ class ForkGuard {
   std::uint64_t accepted_[2] = {~std::uint64_t{0}, ~std::uint64_t{0}};
   bool nonAsciiMayPass_ = true;
   bool lazyUnitLoop_ = false;
-  bool greedyUnitLoop_ = false;
   std::size_t loopTest_ = 0;
-  std::size_t loopBody_ = 0;
-  std::size_t loopExit_ = 0;
-  std::uint64_t loopSlot_ = 0;
   std::size_t writeCount_ = 0;
   StatePlace writes_[kMaxWrites] = {};
   WideChar highestStop_ = 0;  // the highest unit below 128 some test may accept

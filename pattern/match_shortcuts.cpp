@@ -1,28 +1,23 @@
 #include "pattern/match_shortcuts.h"
 
-#include "pattern/code_layout.h"
 #include "pattern/pattern_matcher.h"
 #include "pattern/pattern_search.h"
 #include "pattern/text_fold.h"
 
 namespace pattern {
 
-MatchShortcuts::MatchShortcuts(const PatternProgram& program, const WideChar* text, std::size_t length,
-                               bool withGuards)
-    : program_(program), text_(text), length_(length), prefix_(program, text, length) {
+MatchShortcuts::MatchShortcuts(const PatternProgram& program, const WideChar* text, std::size_t length)
+    : program_(program), text_(text), length_(length) {
   const std::size_t size = program.instructions.size();
-  if (!withGuards || !ForkGuard::Applies(program) || !guards_.Reserve(size, 0)) return;
+  if (!ForkGuard::Applies(program) || !guards_.Reserve(size, 0)) return;
   for (std::size_t i = 0; i < size; ++i) guards_[i] = ForkGuard{};
 }
 
-// A guarded Fork first takes the whole iterations of its greedy loop, if
-// it heads one; then, at a unit its target surely fails at, it passes
-// over the target. Anything else runs the Fork plainly.
+// At a unit its target surely fails at, a guarded Fork passes over the
+// target. Anything else runs the Fork plainly.
 bool MatchShortcuts::Fork(PatternMatcher& machine, std::uint64_t target) {
-  ForkGuard* const guard = GuardAt(machine.index_);
-  if (guard == nullptr) return machine.Fork(target);
-  if (guard->headsGreedyUnitLoop() && !TakeGreedyIterations(machine, *guard)) return false;
-  if (guard->Skips(text_[machine.position_]) && PassOver(machine, *guard)) return true;
+  const ForkGuard* const guard = GuardAt(machine.index_);
+  if (guard != nullptr && guard->Skips(text_[machine.position_]) && PassOver(machine, *guard)) return true;
   return machine.Fork(target);
 }
 
@@ -31,29 +26,6 @@ ForkGuard* MatchShortcuts::GuardAt(std::size_t fork) {
   ForkGuard& guard = guards_[fork];
   if (!guard.explored()) guard = ForkGuard::Explore(program_, fork);
   return &guard;
-}
-
-// Whole iterations of a greedy loop over one unit test, each leaving what
-// its steps would: the Fork's entry and each plain group's, the position
-// as the slot's old value and as the head's PushPos pushes it, the slot
-// at it. The first may fail the progress check; none after it can.
-bool MatchShortcuts::TakeGreedyIterations(PatternMatcher& machine, const ForkGuard& guard) const {
-  MatchContext& context = machine.context_;
-  std::size_t& iterationStart = context.SlotAt(guard.loopSlot());
-  const auto passes = [&](std::size_t position) {
-    const WideChar unit = text_[position];
-    return unit < 128 ? !guard.Skips(unit) : TestPasses(guard.loopTest(), position);
-  };
-  while (iterationStart != machine.position_ + 1 && passes(machine.position_)) {
-    if (!context.Push(machine.index_ + 1)) return false;
-    for (std::size_t group = guard.loopBody(); group < guard.loopTest(); group += plain_group::kHeadLength) {
-      if (!context.Push(group + plain_group::kBacktrack)) return false;
-    }
-    ++machine.position_;
-    if (!context.Push(machine.position_) || !context.Push(machine.position_)) return false;
-    iterationStart = machine.position_;
-  }
-  return true;
 }
 
 // At a unit the target surely fails at: the writes the target leaves, and
@@ -70,12 +42,6 @@ bool MatchShortcuts::PassOver(PatternMatcher& machine, const ForkGuard& guard) c
       case StatePlace::Kind::GroupStart: context.GroupAt(place.number).start = machine.position_; break;
       case StatePlace::Kind::GroupEnd: context.GroupAt(place.number).end = machine.position_; break;
     }
-  }
-  if (guard.headsGreedyUnitLoop()) {  // the head's PopPos, PopSlot and Jump out
-    machine.position_ = context.Pop();
-    context.SlotAt(guard.loopSlot()) = context.Pop();
-    machine.index_ = guard.loopExit();
-    return true;
   }
   // The lazy iteration after the skipped ones is taken as well: PopPos,
   // the test, Jump and PushPos leave the next position on the stack, and

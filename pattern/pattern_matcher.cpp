@@ -122,10 +122,8 @@ bool PatternMatcher::NextAttempt() {
   return true;
 }
 
-// Shortcuts may move the start on to where an attempt can succeed; an
-// attempt at the terminator then fails and ends the match.
 void PatternMatcher::BeginAttempt(std::size_t at) {
-  attemptStart_ = shortcuts_ == nullptr ? at : shortcuts_->AttemptStartFrom(at);
+  attemptStart_ = at;
   position_ = attemptStart_;
   context_.depth_ = 0;
   index_ = 0;

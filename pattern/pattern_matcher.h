@@ -2,7 +2,7 @@
 // backtrack stack: the leftmost attempt start that reaches Accept wins,
 // with the alternatives the program's order of trial yields first. This
 // is the plain machine, one short step per instruction; a search may hand
-// it shortcuts (match_shortcuts.h), which change no result.
+// it shortcuts for its Forks (match_shortcuts.h), which change no result.
 #pragma once
 
 #include <cstddef>

@@ -124,8 +124,10 @@ bool FindPatternSpans(const WideChar* pattern, const WideChar* text, std::vector
   CaptureCollector collector(text, spans);
   MatchContext context;
   context.ReserveStack(kInitialStackEntries);  // on failure it grows on demand
+  // Guards cost more to learn than a search for one value, which ends at
+  // its first match, can save.
   std::optional<MatchShortcuts> shortcuts;
-  if (kShortcuts) shortcuts.emplace(program, text, length, limit > 1);
+  if (kShortcuts && limit > 1) shortcuts.emplace(program, text, length);
   PatternMatcher machine(program, text, context, shortcuts ? &*shortcuts : nullptr);
   std::size_t searchStart = 0;
   for (;;) {
