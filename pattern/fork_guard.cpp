@@ -26,7 +26,7 @@ std::uint64_t BitsBetween(std::uint64_t lower, std::uint64_t upper, unsigned wor
 }
 
 // A..Z in the second word: the raw units that fold to a..z.
-constexpr std::uint64_t kUpperLetters = ((std::uint64_t{1} << 26) - 1) << 1;
+constexpr std::uint64_t kUpperLetters = ((std::uint64_t{1} << 26) - 1) << (WTEXT('A') - 64);
 
 bool SamePlace(const StatePlace& a, const StatePlace& b) { return a.kind == b.kind && a.number == b.number; }
 
@@ -194,9 +194,11 @@ class ForkExploration {
       return;
     }
     const WideChar folded = static_cast<WideChar>(unit);
-    if (FoldAscii(folded) == folded) accepted_[unit >> 6] |= std::uint64_t{1} << (unit & 63);
-    if (unit >= WTEXT('a') && unit <= WTEXT('z')) accepted_[1] |= std::uint64_t{1} << (unit - 32 - 64);
+    if (FoldAscii(folded) == folded) AcceptRaw(folded);
+    if (OtherAsciiCase(folded) != folded) AcceptRaw(OtherAsciiCase(folded));
   }
+
+  void AcceptRaw(WideChar unit) { accepted_[unit >> 6] |= std::uint64_t{1} << (unit & 63); }
 
   void AcceptAllBut0() {
     accepted_[0] |= ~std::uint64_t{1};
@@ -219,7 +221,7 @@ class ForkExploration {
       folded[1] |= BitsBetween(lower, upper, 1);
       reachesNonAscii = reachesNonAscii || (upper >= 128 && lower <= upper);
     }
-    std::uint64_t raw[2] = {folded[0], (folded[1] & ~kUpperLetters) | ((folded[1] >> 32) & kUpperLetters)};
+    std::uint64_t raw[2] = {folded[0], (folded[1] & ~kUpperLetters) | ((folded[1] >> kAsciiCaseBit) & kUpperLetters)};
     if (instruction.opcode == static_cast<std::int32_t>(Opcode::NotInRanges)) {
       raw[0] = ~raw[0];
       raw[1] = ~raw[1];
