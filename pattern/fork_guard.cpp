@@ -1,5 +1,8 @@
 #include "pattern/fork_guard.h"
 
+#include <optional>
+
+#include "pattern/code_layout.h"
 #include "pattern/text_fold.h"
 #include "platform/unit_words.h"
 
@@ -23,7 +26,7 @@ std::uint64_t BitsBetween(std::uint64_t lower, std::uint64_t upper, unsigned wor
 }
 
 // A..Z in the second word: the raw units that fold to a..z.
-constexpr std::uint64_t kUpperLetters = ((std::uint64_t{1} << 26) - 1) << 1;
+constexpr std::uint64_t kUpperLetters = ((std::uint64_t{1} << 26) - 1) << (WTEXT('A') - 64);
 
 bool SamePlace(const StatePlace& a, const StatePlace& b) { return a.kind == b.kind && a.number == b.number; }
 
@@ -43,41 +46,11 @@ std::size_t AfterUnitTest(const InstructionList& code, std::size_t test) {
   return unitTest ? test + 1 : 0;
 }
 
-bool IsWith(const InstructionList& code, std::size_t index, Opcode opcode, std::uint64_t operand) {
-  return Is(code.At(index), opcode) && code.At(index).operand == operand;
-}
-
-// PushPos; the Fork to after; PopPos; one unit test; Jump back to the
-// PushPos; after.
-bool HeadsLazyUnitLoop(const InstructionList& code, std::size_t fork) {
-  if (fork == 0 || fork + 3 >= code.size()) return false;
-  if (!Is(code.At(fork - 1), Opcode::PushPos) || !Is(code.At(fork + 1), Opcode::PopPos)) return false;
-  const std::size_t jump = AfterUnitTest(code, fork + 2);
-  return jump != 0 && IsWith(code, jump, Opcode::Jump, fork - 1) && code.At(fork).operand == jump + 1;
-}
-
-// PushSlot s; SavePos s; PushPos; the Fork to the body; PopPos; PopSlot s;
-// Jump past the loop; and the body: plain groups (a Fork to the next but one, then Backtrack)
-// around one unit test, then RequireProgress s; SavePos s; Jump back to
-// the PushSlot. Fills in the body's first instruction, the test and s.
-bool HeadsGreedyUnitLoop(const InstructionList& code, std::size_t fork, std::size_t& body, std::size_t& test,
-                         std::uint64_t& slot) {
-  if (fork < 3 || fork + 3 >= code.size() || !Is(code.At(fork - 3), Opcode::PushSlot)) return false;
-  slot = code.At(fork - 3).operand;
-  if (!IsWith(code, fork - 2, Opcode::SavePos, slot) || !Is(code.At(fork - 1), Opcode::PushPos) ||
-      !Is(code.At(fork + 1), Opcode::PopPos) || !IsWith(code, fork + 2, Opcode::PopSlot, slot) ||
-      !Is(code.At(fork + 3), Opcode::Jump)) {
-    return false;
-  }
-  body = static_cast<std::size_t>(code.At(fork).operand);
-  test = body;
-  while (test + 1 < code.size() && IsWith(code, test, Opcode::Fork, test + 2) && Is(code.At(test + 1), Opcode::Backtrack)) {
-    test += 2;
-  }
-  if (test >= code.size()) return false;
-  const std::size_t after = AfterUnitTest(code, test);
-  return after != 0 && after + 2 < code.size() && IsWith(code, after, Opcode::RequireProgress, slot) &&
-         IsWith(code, after + 1, Opcode::SavePos, slot) && IsWith(code, after + 2, Opcode::Jump, fork - 3);
+// A lazy loop over one unit test: its body is the test, then the Jump back.
+std::optional<LazyLoop> LazyUnitLoopAt(const InstructionList& code, std::size_t fork) {
+  const std::optional<LazyLoop> loop = LazyLoopAt(code, fork);
+  if (!loop || AfterUnitTest(code, loop->body) != loop->jumpBack) return std::nullopt;
+  return loop;
 }
 
 }  // namespace
@@ -221,9 +194,11 @@ class ForkExploration {
       return;
     }
     const WideChar folded = static_cast<WideChar>(unit);
-    if (FoldAscii(folded) == folded) accepted_[unit >> 6] |= std::uint64_t{1} << (unit & 63);
-    if (unit >= WTEXT('a') && unit <= WTEXT('z')) accepted_[1] |= std::uint64_t{1} << (unit - 32 - 64);
+    if (FoldAscii(folded) == folded) AcceptRaw(folded);
+    if (OtherAsciiCase(folded) != folded) AcceptRaw(OtherAsciiCase(folded));
   }
+
+  void AcceptRaw(WideChar unit) { accepted_[unit >> 6] |= std::uint64_t{1} << (unit & 63); }
 
   void AcceptAllBut0() {
     accepted_[0] |= ~std::uint64_t{1};
@@ -246,7 +221,7 @@ class ForkExploration {
       folded[1] |= BitsBetween(lower, upper, 1);
       reachesNonAscii = reachesNonAscii || (upper >= 128 && lower <= upper);
     }
-    std::uint64_t raw[2] = {folded[0], (folded[1] & ~kUpperLetters) | ((folded[1] >> 32) & kUpperLetters)};
+    std::uint64_t raw[2] = {folded[0], (folded[1] & ~kUpperLetters) | ((folded[1] >> kAsciiCaseBit) & kUpperLetters)};
     if (instruction.opcode == static_cast<std::int32_t>(Opcode::NotInRanges)) {
       raw[0] = ~raw[0];
       raw[1] = ~raw[1];
@@ -335,9 +310,11 @@ bool ForkGuard::Applies(const PatternProgram& program) {
 
 ForkGuard ForkGuard::Explore(const PatternProgram& program, std::size_t fork) {
   ForkGuard guard = ForkExploration(program).Run(fork);
-  guard.lazyUnitLoop_ = guard.state_ == State::Guarded && HeadsLazyUnitLoop(program.instructions, fork);
-  guard.greedyUnitLoop_ = guard.state_ == State::Guarded && HeadsGreedyUnitLoop(program.instructions, fork, guard.loopBody_,
-                                                                                 guard.loopTest_, guard.loopSlot_);
+  if (guard.state_ != State::Guarded) return guard;
+  if (const std::optional<LazyLoop> lazy = LazyUnitLoopAt(program.instructions, fork)) {
+    guard.lazyUnitLoop_ = true;
+    guard.loopTest_ = lazy->body;
+  }
   return guard;
 }
 

@@ -66,20 +66,10 @@ class ForkGuard {
   // a time that all lie above the highest of them are passed over at once.
   std::size_t SkipsUntil(const WideChar* text, std::size_t position, std::size_t end) const;
   bool explored() const { return state_ != State::Unexplored; }
-  // The Fork is the head of a lazy loop over one unit test (PushPos; the
-  // Fork; PopPos; the test; Jump back to the PushPos): an iteration it
-  // skips only moves one unit on.
+  // The Fork heads a lazy loop over one unit test (code_layout.h): an
+  // iteration it skips only moves one unit on.
   bool headsLazyUnitLoop() const { return lazyUnitLoop_; }
-  // The Fork is the head of a greedy loop over one unit test, perhaps in
-  // plain groups (PushSlot s; SavePos s; PushPos; the Fork to the body;
-  // PopPos; PopSlot s; Jump past the loop; the body ends in
-  // RequireProgress s; SavePos s; and a Jump back): what an iteration, or
-  // leaving the loop, does can be done without its steps. Its guard holds
-  // exactly the ASCII units the test takes.
-  bool headsGreedyUnitLoop() const { return greedyUnitLoop_; }
-  std::size_t loopBody() const { return loopBody_; }  // its first instruction
-  std::size_t loopTest() const { return loopTest_; }  // the unit test, after the groups
-  std::uint64_t loopSlot() const { return loopSlot_; }
+  std::size_t loopTest() const { return loopTest_; }  // that loop's unit test
   std::size_t writeCount() const { return writeCount_; }
   const StatePlace& write(std::size_t i) const { return writes_[i]; }
 
@@ -100,10 +90,7 @@ class ForkGuard {
   std::uint64_t accepted_[2] = {~std::uint64_t{0}, ~std::uint64_t{0}};
   bool nonAsciiMayPass_ = true;
   bool lazyUnitLoop_ = false;
-  bool greedyUnitLoop_ = false;
-  std::size_t loopBody_ = 0;
   std::size_t loopTest_ = 0;
-  std::uint64_t loopSlot_ = 0;
   std::size_t writeCount_ = 0;
   StatePlace writes_[kMaxWrites] = {};
   WideChar highestStop_ = 0;  // the highest unit below 128 some test may accept

@@ -15,14 +15,4 @@ bool MatchContext::GrowStack() {
   return stack_.Reserve(wanted > byHalf ? wanted : byHalf, depth);
 }
 
-ForkGuard* MatchContext::ForkGuardsFor(const PatternProgram& program) {
-  if (keptFor_ != &program) return nullptr;
-  if (guardsFor_ == &program) return forkGuards_.data();
-  const std::size_t size = program.instructions.size();
-  if (!ForkGuard::Applies(program) || !forkGuards_.Reserve(size, 0)) return nullptr;
-  for (std::size_t i = 0; i < size; ++i) forkGuards_[i] = ForkGuard{};
-  guardsFor_ = &program;
-  return forkGuards_.data();
-}
-
 }  // namespace pattern

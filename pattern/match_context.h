@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <limits>
 
-#include "pattern/fork_guard.h"
 #include "pattern/owned_array.h"
 #include "pattern/pattern_failure.h"
 
@@ -18,19 +17,6 @@ struct GroupSpan {
   std::size_t start = kUnsetPosition;
   std::size_t end = kUnsetPosition;
   bool IsSet() const { return start != kUnsetPosition && end != kUnsetPosition; }
-};
-
-// The literal run every attempt of a search's program starts with (see
-// PatternMatcher), measured once: its length and, when it fits, its units
-// as four-unit words. A unit of the text matches the prefix's where, with
-// the case bit set for a lower-case letter, it equals the prefix's unit.
-struct LiteralPrefix {
-  static constexpr std::size_t kMaxWords = 4;
-  std::size_t length = kUnsetPosition;
-  std::size_t words = 0;                   // 0: not held as words
-  std::uint64_t units[kMaxWords] = {};     // zero in the lanes past the prefix
-  std::uint64_t caseBits[kMaxWords] = {};  // 0x20 in a lower-case letter's lane
-  std::uint64_t lanes[kMaxWords] = {};     // all ones in the prefix's lanes
 };
 
 class MatchContext {
@@ -50,22 +36,10 @@ class MatchContext {
   bool ReserveStack(std::size_t entries);
   std::size_t stackCapacity() const { return stack_.capacity(); }
 
-  // For a caller that runs one program, unchanged, over and over on this
-  // context (the search): the machine learns which Fork targets it may
-  // skip, and keeps what it learnt from one call to the next. Any other
-  // program runs without guards.
-  void KeepForkGuardsFor(const PatternProgram* program) {
-    keptFor_ = program;
-    guardsFor_ = nullptr;
-    keptPrefix_ = LiteralPrefix{};
-  }
-  // Where the searched text's terminator is, for a caller that knows it
-  // (and knows that no zero comes before it): every text handed to Match
-  // must then end there. Lets the machine read ahead a few units at once.
-  void SetTextEnd(const WideChar* end) { textEnd_ = end; }
-
  private:
+  // The machine and its shortcuts work on the state through these.
   friend class PatternMatcher;
+  friend class MatchShortcuts;
 
   // Run before every match, so kept short: a search's program has a
   // group or two and a few slots.
@@ -86,10 +60,25 @@ class MatchContext {
     slotCount_ = slotCount;
     return true;
   }
+  // False when the stack cannot grow.
+  bool Push(std::size_t value) {
+    if (depth_ + 1 >= stack_.capacity() && !GrowStack()) return false;
+    stack_[++depth_] = value;
+    return true;
+  }
+  // Popping an empty stack gives 0.
+  std::size_t Pop() { return depth_ == 0 ? 0 : stack_[depth_--]; }
+  std::size_t Top() const { return depth_ == 0 ? 0 : stack_[depth_]; }
   bool GrowStack();
-  // One guard per instruction, explored as the Forks are reached; nullptr
-  // when guards do not apply or their storage cannot be had.
-  ForkGuard* ForkGuardsFor(const PatternProgram& program);
+  // Raise PatternFailure(E_INVALIDARG) for a group or slot outside the program.
+  GroupSpan& GroupAt(std::uint64_t number) {
+    if (number >= static_cast<std::uint64_t>(groupCount_)) throw PatternFailure(E_INVALIDARG);
+    return groups_[static_cast<std::size_t>(number)];
+  }
+  std::size_t& SlotAt(std::uint64_t number) {
+    if (number >= static_cast<std::uint64_t>(slotCount_)) throw PatternFailure(E_INVALIDARG);
+    return slots_[static_cast<std::size_t>(number)];
+  }
 
   std::int32_t groupCount_ = 0;
   std::int32_t slotCount_ = 0;
@@ -99,11 +88,6 @@ class MatchContext {
   OwnedArray<GroupSpan> groups_;
   OwnedArray<std::size_t> stack_;  // entries at places 1..depth_; place 0 unused
   std::size_t depth_ = 0;
-  OwnedArray<ForkGuard> forkGuards_;
-  const PatternProgram* keptFor_ = nullptr;
-  const PatternProgram* guardsFor_ = nullptr;  // whose guards forkGuards_ holds
-  const WideChar* textEnd_ = nullptr;          // unknown when null
-  LiteralPrefix keptPrefix_;  // the kept program's, once measured
 };
 
 }  // namespace pattern

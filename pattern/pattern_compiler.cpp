@@ -1,5 +1,6 @@
 #include "pattern/pattern_compiler.h"
 
+#include "pattern/code_layout.h"
 #include "pattern/text_fold.h"
 
 namespace pattern {
@@ -19,7 +20,6 @@ PatternError PatternCompiler::Run(const WideChar* pattern) {
   program_.groupCount = 0;
   program_.slotCount = 0;
   program_.parseError = 0;
-  program_.caseSensitive = false;
 
   std::size_t length = 0;
   while (pattern != nullptr && pattern[length] != 0) ++length;
@@ -80,12 +80,13 @@ PatternCompiler::Parsed PatternCompiler::Alternation() {
   }
   if (Peek() != WTEXT('|')) return left;
   ++position_;
-  const std::size_t body = mark.code + kAlternationHeadLength;
-  if (!program_.instructions.InsertGap(mark.code, kAlternationHeadLength)) {
+  using namespace alternation;
+  const std::size_t body = mark.code + kHeadLength;
+  if (!program_.instructions.InsertGap(mark.code, kHeadLength)) {
     Fail(PatternError::OutOfMemory);
     return {};
   }
-  program_.instructions.Shift(body, Count(), kAlternationHeadLength, 0);
+  program_.instructions.Shift(body, Count(), kHeadLength, 0);
   const std::size_t toAfter = Emit(Opcode::Jump);
   const Parsed right = Alternation();
   if (Failed()) return {};
@@ -94,10 +95,10 @@ PatternCompiler::Parsed PatternCompiler::Alternation() {
     Remove(mark);
     return {};
   }
-  Place(mark.code, Opcode::PushPos, 0);
-  Place(mark.code + 1, Opcode::Fork, body);
-  Place(mark.code + 2, Opcode::PopPos, 0);
-  Place(mark.code + 3, Opcode::Jump, right->first);
+  Place(mark.code + kPushPos, Opcode::PushPos, 0);
+  Place(mark.code + kFork, Opcode::Fork, body);
+  Place(mark.code + kPopPos, Opcode::PopPos, 0);
+  Place(mark.code + kJumpToRight, Opcode::Jump, right->first);
   Patch(toAfter, Count());
   return Element{mark.code, left->canBeEmpty || right->canBeEmpty,
                  left->mayConsumeNothing || right->mayConsumeNothing, false};
@@ -157,27 +158,29 @@ PatternCompiler::Parsed PatternCompiler::ApplyQuantifier(const Mark& mark, const
 
 // x* and x?: one more x first, guarded by a progress check.
 void PatternCompiler::GreedyLayout(const Mark& mark, bool keepsFirstCopy, bool repeat) {
+  using namespace greedy_loop;
   const std::uint64_t slot = static_cast<std::uint64_t>(keepsFirstCopy ? program_.slotCount : mark.slots);
-  const std::size_t head = HeadBeforeBody(mark, kGreedyHeadLength, keepsFirstCopy, 1);
-  Place(head, Opcode::PushSlot, slot);
-  Place(head + 1, Opcode::SavePos, slot);
-  Place(head + 2, Opcode::PushPos, 0);
-  Place(head + 3, Opcode::Fork, head + kGreedyHeadLength);
-  Place(head + 4, Opcode::PopPos, 0);
-  Place(head + 5, Opcode::PopSlot, slot);
+  const std::size_t head = HeadBeforeBody(mark, kHeadLength, keepsFirstCopy, 1);
+  Place(head + kPushSlot, Opcode::PushSlot, slot);
+  Place(head + kSavePos, Opcode::SavePos, slot);
+  Place(head + kPushPos, Opcode::PushPos, 0);
+  Place(head + kFork, Opcode::Fork, head + kHeadLength);
+  Place(head + kPopPos, Opcode::PopPos, 0);
+  Place(head + kPopSlot, Opcode::PopSlot, slot);
   Emit(Opcode::RequireProgress, slot);
   Emit(Opcode::SavePos, slot);
   if (repeat) Emit(Opcode::Jump, head);
-  Place(head + 6, Opcode::Jump, Count());
+  Place(head + kJumpOut, Opcode::Jump, Count());
 }
 
 // x*? and x??: the rest of the pattern first, one more x on failure.
 void PatternCompiler::LazyLayout(const Mark& mark, bool keepsFirstCopy, bool repeat) {
-  const std::size_t head = HeadBeforeBody(mark, kLazyHeadLength, keepsFirstCopy, 0);
-  Place(head, Opcode::PushPos, 0);
-  Place(head + 2, Opcode::PopPos, 0);
+  using namespace lazy_loop;
+  const std::size_t head = HeadBeforeBody(mark, kHeadLength, keepsFirstCopy, 0);
+  Place(head + kPushPos, Opcode::PushPos, 0);
+  Place(head + kPopPos, Opcode::PopPos, 0);
   if (repeat) Emit(Opcode::Jump, head);
-  Place(head + 1, Opcode::Fork, Count());
+  Place(head + kFork, Opcode::Fork, Count());
 }
 
 // Puts a layout's head of `headLength` instructions before the element

@@ -43,10 +43,6 @@ class PatternCompiler {
     std::int32_t slots;
   };
 
-  // Instructions before the body in each layout.
-  static constexpr std::size_t kAlternationHeadLength = 4;
-  static constexpr std::size_t kGreedyHeadLength = 7;
-  static constexpr std::size_t kLazyHeadLength = 3;
 
   enum class Quantifier { None, Star, LazyStar, Plus, LazyPlus, Option, LazyOption };
 

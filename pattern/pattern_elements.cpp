@@ -3,6 +3,7 @@
 #include <limits>
 
 #include "pattern/abbreviations.h"
+#include "pattern/code_layout.h"
 #include "pattern/pattern_compiler.h"
 
 namespace pattern {
@@ -65,6 +66,8 @@ PatternCompiler::Parsed PatternCompiler::Capture() {
 
 PatternCompiler::Parsed PatternCompiler::PlainGroup() {
   ++position_;
+  // The Fork and Backtrack of the plain group's head, in that order.
+  static_assert(plain_group::kFork == 0 && plain_group::kBacktrack == 1 && plain_group::kHeadLength == 2);
   const std::size_t first = Emit(Opcode::Fork);
   Emit(Opcode::Backtrack);
   Patch(first, Count());

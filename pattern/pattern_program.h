@@ -64,6 +64,15 @@ struct PatternInstruction {
 enum class OperandKind { Index, Slot, Other };
 OperandKind OperandKindOf(std::int32_t opcode);
 
+// Whether `unit` (folded) lies in one of the pairs of bounds that the Pass
+// instructions after the class test at `test`, up to `end`, hold.
+inline bool InRangeList(const PatternInstruction* code, std::size_t test, std::size_t end, WideChar unit) {
+  for (std::size_t pair = test + 1; pair + 1 < end; pair += 2) {
+    if (code[pair].operand <= unit && unit <= code[pair + 1].operand) return true;
+  }
+  return false;
+}
+
 // Growable instruction array; every access by index is range-checked.
 class InstructionList {
  public:
@@ -121,7 +130,6 @@ class PatternProgram {
   InstructionList instructions;
   std::int32_t groupCount = 0;
   std::int32_t slotCount = 0;
-  bool caseSensitive = true;  // Compile always clears it
 };
 
 }  // namespace pattern

@@ -1,6 +1,7 @@
 #include "pattern/pattern_search.h"
 
 #include "pattern/match_context.h"
+#include "pattern/match_shortcuts.h"
 #include "pattern/pattern_failure.h"
 #include "pattern/pattern_matcher.h"
 #include "pattern/pattern_program.h"
@@ -9,38 +10,44 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <optional>
 
 namespace pattern {
 namespace {
 
 constexpr std::size_t kInitialStackEntries = 256;
 
+// Off (-DKT_PATTERN_SHORTCUTS=OFF), the search runs the plain machine alone.
+#ifndef KT_PATTERN_SHORTCUTS
+#define KT_PATTERN_SHORTCUTS 1
+#endif
+constexpr bool kShortcuts = KT_PATTERN_SHORTCUTS != 0;
+
 // A hash under which captures that differ only in the case of ASCII
-// letters agree: every unit has its 0x20 bit set before mixing, which
-// merges each letter's two cases (and some other pairs, which the
-// comparison then tells apart). Eight units go in per step, four into
+// letters agree: every unit is folded loosely before mixing, which merges
+// each letter's two cases (and some other pairs, which the comparison then
+// tells apart). Eight units go in per step, four into
 // each of two products; the end brings their high bits down.
 std::size_t FoldedHash(const WideChar* first, const WideChar* last) {
-  constexpr std::uint64_t kCaseBits = 0x0020002000200020u;
   constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15u;
   const std::size_t length = static_cast<std::size_t>(last - first);
   std::uint64_t hash = length;
   std::uint64_t other = 0;
   for (; last - first >= 8; first += 8) {
-    hash = (hash ^ (unit_words::Load(first) | kCaseBits)) * kMultiplier;
-    other = (other ^ (unit_words::Load(first + 4) | kCaseBits)) * kMultiplier;
+    hash = (hash ^ (unit_words::Load(first) | kAsciiCaseBits)) * kMultiplier;
+    other = (other ^ (unit_words::Load(first + 4) | kAsciiCaseBits)) * kMultiplier;
   }
   if (last - first >= 4) {
-    hash = (hash ^ (unit_words::Load(first) | kCaseBits)) * kMultiplier;
+    hash = (hash ^ (unit_words::Load(first) | kAsciiCaseBits)) * kMultiplier;
     first += 4;
   }
   if (first != last && length >= 4) {
     // The rest as the text's last four units, some of them in already:
     // equal texts still hash equal.
-    hash = (hash ^ (unit_words::Load(last - 4) | kCaseBits)) * kMultiplier;
+    hash = (hash ^ (unit_words::Load(last - 4) | kAsciiCaseBits)) * kMultiplier;
     first = last;
   }
-  for (; first != last; ++first) hash = (hash ^ (*first | 0x20u)) * kMultiplier;
+  for (; first != last; ++first) hash = (hash ^ FoldLoosely(*first)) * kMultiplier;
   hash ^= (other << 32 | other >> 32);
   hash ^= hash >> 29;
   hash *= kMultiplier;
@@ -117,13 +124,11 @@ bool FindPatternSpans(const WideChar* pattern, const WideChar* text, std::vector
   CaptureCollector collector(text, spans);
   MatchContext context;
   context.ReserveStack(kInitialStackEntries);  // on failure it grows on demand
-  // Guards pay off over many matches; learning them costs more than a
-  // search for one value, which ends at its first match, can save.
-  if (limit > 1) {
-    context.KeepForkGuardsFor(&program);
-    if (length != kLengthUnknown) context.SetTextEnd(text + length);
-  }
-  PatternMatcher machine(program, text, context);
+  // Guards cost more to learn than a search for one value, which ends at
+  // its first match, can save.
+  std::optional<MatchShortcuts> shortcuts;
+  if (kShortcuts && limit > 1) shortcuts.emplace(program, text, length);
+  PatternMatcher machine(program, text, context, shortcuts ? &*shortcuts : nullptr);
   std::size_t searchStart = 0;
   for (;;) {
     std::size_t matchEnd = kUnsetPosition;

@@ -4,19 +4,15 @@
 #include <cstddef>
 #include <new>
 
+#include "pattern/text_fold.h"
 #include "platform/memory.h"
 #include "platform/seam.h"
 #include "platform/unit_words.h"
 
 namespace transport {
 
-inline WideChar AsciiLower(WideChar c) {
-  return (c >= WTEXT('A') && c <= WTEXT('Z')) ? static_cast<WideChar>(c + (WTEXT('a') - WTEXT('A'))) : c;
-}
-
-inline WideChar AsciiUpper(WideChar c) {
-  return (c >= WTEXT('a') && c <= WTEXT('z')) ? static_cast<WideChar>(c - (WTEXT('a') - WTEXT('A'))) : c;
-}
+// The engine's fold (A to Z become a to z), under the transport's name.
+inline WideChar AsciiLower(WideChar c) { return pattern::FoldAscii(c); }
 
 // True when the first `count` units of `text` equal `lowerAscii` (given in
 // lower case) with ASCII letters compared without regard to case.

@@ -3,6 +3,7 @@
 // guards as a machine that explores every target.
 #include <gtest/gtest.h>
 
+#include "pattern/code_layout.h"
 #include "pattern/fork_guard.h"
 #include "pattern/match_context.h"
 #include "pattern/pattern_matcher.h"
@@ -13,7 +14,6 @@
 namespace {
 
 using pattern::ForkGuard;
-using pattern::Opcode;
 using pattern::PatternError;
 using pattern::PatternProgram;
 using pattern::StatePlace;
@@ -22,15 +22,30 @@ using pattern_test::W;
 struct GuardCase {
   const char* name;
   const char* pattern;
-  std::size_t fork;        // index of the Fork in the compiled program
+  bool lazy;               // the Fork of the program's first lazy loop, else of its first greedy one
   bool guarded;
   const char* skipped;     // units at which the target surely fails
   const char* notSkipped;  // units at which it may not
   std::size_t writes;
+  bool lazyUnitLoop;  // a lazy loop over one unit test: skipped iterations are taken at once
 };
 
+// Found as the compiler describes its loops, wherever the code puts them:
+// a greedy loop's head begins with the program's first PushSlot.
+std::size_t FirstLoopFork(const PatternProgram& program, bool lazy) {
+  const pattern::InstructionList& code = program.instructions;
+  for (std::size_t i = 1; i < code.size(); ++i) {
+    if (lazy && pattern::LazyLoopAt(code, i).has_value()) return i;
+    if (!lazy && code.At(i).opcode == static_cast<std::int32_t>(pattern::Opcode::PushSlot)) {
+      return i + pattern::greedy_loop::kFork;
+    }
+  }
+  return 0;
+}
+
 void PrintTo(const GuardCase& c, std::ostream* out) {
-  *out << pattern_test::Quoted(c.pattern) << ", Fork at " << c.fork << (c.guarded ? ", guarded" : ", unguarded");
+  *out << pattern_test::Quoted(c.pattern) << (c.lazy ? ", lazy loop" : ", greedy loop")
+       << (c.guarded ? ", guarded" : ", unguarded");
 }
 
 class ForkGuardTable : public ::testing::TestWithParam<GuardCase> {};
@@ -39,8 +54,9 @@ TEST_P(ForkGuardTable, SkipsOnlyUnitsNoTestAccepts) {
   const GuardCase& c = GetParam();
   PatternProgram program;
   ASSERT_EQ(program.Compile(W(c.pattern).c_str()), PatternError::Ok);
-  ASSERT_EQ(program.instructions.At(c.fork).opcode, static_cast<std::int32_t>(Opcode::Fork));
-  const ForkGuard guard = ForkGuard::Explore(program, c.fork);
+  const std::size_t fork = FirstLoopFork(program, c.lazy);
+  ASSERT_NE(fork, 0u);
+  const ForkGuard guard = ForkGuard::Explore(program, fork);
   EXPECT_TRUE(guard.explored());
   for (const char* unit = c.skipped; *unit != 0; ++unit) {
     EXPECT_EQ(guard.Skips(static_cast<WideChar>(*unit)), c.guarded) << "unit " << int(*unit);
@@ -51,6 +67,7 @@ TEST_P(ForkGuardTable, SkipsOnlyUnitsNoTestAccepts) {
   if (c.guarded) {
     EXPECT_EQ(guard.writeCount(), c.writes);
   }
+  EXPECT_EQ(guard.headsLazyUnitLoop(), c.lazyUnitLoop);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -58,27 +75,31 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         // The lazy loop of the cookie pattern: its continuation closes the
         // group, then needs a carriage return or a line feed.
-        GuardCase{"CookieContinuation", "Set-Cookie:\\b*{.+?}\\n", 37, true, "a;= xX\t", "\r\n", 1},
+        GuardCase{"CookieContinuation", "Set-Cookie:\\b*{.+?}\\n", true, true, "a;= xX\t", "\r\n", 1, true},
         // A class, folded: both cases of a letter pass, and so does a digit.
-        GuardCase{"ClassLoop", "x[a-c0-9]*", 6, true, "dD-_ ", "aAcC05", 0},
-        // A literal: only its two cases can pass.
-        GuardCase{"Literal", "(q)|y", 3, true, "xyzR", "qQ", 0},
+        GuardCase{"ClassLoop", "x[a-c0-9]*", false, true, "dD-_ ", "aAcC05", 0, false},
+        // A literal in a plain group: only its two cases can pass.
+        GuardCase{"Literal", "x(q)*", false, true, "xyzR", "qQ", 0, false},
         // Non-ASCII members make every non-ASCII unit a possible pass.
-        GuardCase{"NonAsciiClass", "x[\xc3]*", 6, true, "ab", "\xc3", 0},
+        GuardCase{"NonAsciiClass", "x[\xc3]*", false, true, "ab", "\xc3", 0, false},
         // `.` accepts everything but the terminator.
-        GuardCase{"AnyUnit", "x.*", 6, true, "\0", "ab\r", 0},
+        GuardCase{"AnyUnit", "x.*", false, true, "\0", "ab\r", 0, false},
         // A negated class passes what is not in it.
-        GuardCase{"NegatedClass", "x[^a]*", 6, true, "aA", "bz\r", 0},
+        GuardCase{"NegatedClass", "x[^a]*", false, true, "aA", "bz\r", 0, false},
+        // A lazy loop over a class: its continuation closes the group, then needs an x.
+        GuardCase{"LazyClass", "{[a-c]*?}x", true, true, "abz\r", "xX", 1, true},
+        // A lazy loop over two units is guarded, but its iterations are not one unit each.
+        GuardCase{"LazyPair", "{(ab)*?}c", true, true, "xyab", "cC", 1, false},
         // A look-ahead moves the position back: beyond what is followed.
-        GuardCase{"LookAhead", "x(!ab)*", 6, false, "", "abcx", 0},
+        GuardCase{"LookAhead", "x(!ab)*", false, false, "", "abcx", 0, false},
         // A back-reference consumes what a group holds: not followed.
-        GuardCase{"BackReference", "{a}\\0?", 12, false, "", "ab", 0}),
+        GuardCase{"BackReference", "{a}\\0*", false, false, "", "ab", 0, false}),
     [](const ::testing::TestParamInfo<GuardCase>& param) { return std::string(param.param.name); });
 
 TEST(ForkGuards, SearchesFindWhatAFreshMachineFinds) {
   // Lazy loops over `.`, a literal and a class take skipped iterations at
-  // once, and greedy loops over one unit take their iterations at once,
-  // to give them back one by one.
+  // once; guarded Forks of greedy loops and alternations pass over their
+  // targets.
   const char* const patterns[] = {"Set-Cookie:\\b*{.+?}\\n", "{[a-c]+}x", "{(ab)|(a)}", "{\\w}\\b*=",
                                   "{x?y*?}z", "{a}(b|\\n)*", "{[a-c]*?}x", "{.b*?}\\n", "{.+?}[;,!]",
                                   "{[a-c]*c}x", "{.*}\\n", "{(b)*b}x"};
@@ -98,7 +119,7 @@ TEST(ForkGuards, SearchesFindWhatAFreshMachineFinds) {
       ASSERT_TRUE(pattern::FindPatternGroups(W(p).c_str(), W(t).c_str(), searched));
       PatternProgram program;
       ASSERT_EQ(program.Compile(W(p).c_str()), PatternError::Ok);
-      const std::vector<WideString> once = pattern_reference::UnguardedSearch(program, W(t));
+      const std::vector<WideString> once = pattern_reference::PlainSearch(program, W(t));
       EXPECT_EQ(searched, once) << p << " over " << t;
       // Told where the text ends, the search reads ahead and finds the same.
       const WideString text = W(t);

@@ -164,7 +164,6 @@ TEST_P(BadProgram, RaisesInvalidArgument) {
   for (const auto& [opcode, operand] : GetParam().code) ASSERT_TRUE(program.instructions.Append(opcode, operand));
   program.groupCount = GetParam().groups;
   program.slotCount = GetParam().slots;
-  program.caseSensitive = false;
   MatchContext context;
   try {
     PatternMatcher::Match(program, W("abc").c_str(), &context, nullptr);

@@ -1,7 +1,8 @@
-// The search done the slow way, as the reference for the fast one: a fresh
-// machine per attempt (so no Fork guard is learnt and no step is fused),
-// every capture of group 0 collected, then kept once ignoring ASCII case.
-// Shared by the guard test and the pattern fuzzer.
+// The search done the slow way, as the reference for the search with its
+// shortcuts: the plain machine alone (PatternMatcher::Match never takes a
+// shortcut), a fresh one per match, every capture of group 0 collected,
+// then kept once ignoring ASCII case. Shared by the guard test and the
+// pattern fuzzer.
 #pragma once
 
 #include <algorithm>
@@ -22,7 +23,7 @@ inline bool SameIgnoringCase(const WideString& a, const WideString& b) {
 }
 
 // For a compiled program with at least one group.
-inline std::vector<WideString> UnguardedSearch(const pattern::PatternProgram& program, const WideString& text) {
+inline std::vector<WideString> PlainSearch(const pattern::PatternProgram& program, const WideString& text) {
   std::vector<WideString> found;
   std::size_t start = 0;
   while (start < text.size()) {
