@@ -26,7 +26,9 @@ constexpr ClientTimeouts kTimeouts{400, 400, 300};
 constexpr long kReceiveMs = kTimeouts.receiveMs;
 // Three attempts, each as long as its three time-outs.
 constexpr long kDeadlineMs = 3 * (kTimeouts.connectMs + kTimeouts.sendMs + kTimeouts.receiveMs);
-constexpr long kSlackMs = 1500;
+// Generous for a loaded 2-core machine, yet short of the deadline, so that
+// a silent server's three attempts still show each ended by its time-out.
+constexpr long kSlackMs = 2000;
 // How much earlier than the server's pace forces a call may seem to end:
 // the client's clock ticks in steps of up to 16 ms (on Windows; Wine's is
 // coarser still), and the server's pauses between pieces may each wake a
@@ -133,7 +135,9 @@ TEST_P(QuietServer, CallEndsWithinItsBound) {
   }
   // Where nothing forces a wait, no lower bound proves anything.
   const long minimumMs = headOnly ? *c.wholeHeadMs : (trailerSkipped ? 0 : c.minimumMs);
-  if (minimumMs > 0) EXPECT_GE(outcome.elapsedMs, minimumMs - kEarlyMs);
+  if (minimumMs > 0) {
+    EXPECT_GE(outcome.elapsedMs, minimumMs - kEarlyMs);
+  }
   EXPECT_LE(outcome.elapsedMs, headOnly ? *c.wholeHeadMs + kSlackMs : (trailerSkipped ? kSlackMs : c.maximumMs));
   if (server && c.connections) {
     EXPECT_EQ(server->ConnectionCount(), *c.connections);
