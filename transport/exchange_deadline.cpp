@@ -61,9 +61,9 @@ bool HttpClient::BoundHeaderWait(HINTERNET request) {
 }
 
 // WinHTTP offers no time-out for the lookup itself (none in its options,
-// none on the session that Microsoft documents for it): the most the
-// deadline can do is start none that the deadline could not also afford as
-// a whole attempt.
+// none on the session that Microsoft documents for it), so one starts only
+// while a whole attempt's time-outs are left; one that takes longer meets
+// the deadline's check as soon as it returns.
 bool HttpClient::MayLookUpScriptProxy() {
   if (!deadline_.Limited()) return true;
   DWORD remaining = 0;
