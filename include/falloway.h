@@ -9,20 +9,31 @@
  * decimals and a full stop, whatever locale the process has set. The
  * exports check none of their pointers.
  *
- * Blocking: a call blocks its thread until the exchange ends, at the
- * latest 390 s after it began, whatever the server sends and however
- * slowly. It makes at most three attempts, each bounded by the time-outs:
- * 60 s to connect, 30 s for each send and 30 s for each receive (name
- * resolution has none and stays outside the bound). Over all attempts, the proxy fallback's re-send
- * included, the call has a deadline of 360 s (3 x (60 + 30 + 30 s)); once
- * it has passed no further wait starts, and the wait in progress ends
- * within its 30 s receive time-out: 390 s in all. A call ended by the
- * deadline reports no reply; a reply received whole before it is kept.
+ * Blocking: a call blocks its thread until the exchange ends. It makes at
+ * most three attempts under a deadline of 360 s (3 x (60 s to connect +
+ * 30 s to send + 30 s to receive)); once it has passed no further wait
+ * starts, and the call reports no reply unless one was received whole
+ * before. The wait in progress then ends within its own time-out, so a
+ * call ends at the latest 390 s after it began, however slowly the server
+ * sends, while it connects (60 s over all of a host's addresses), waits
+ * for the response head (30 s for the whole head; under Wine for each
+ * read only, so there a head trickled in pieces ends the call once it is
+ * in) or reads the body (the deadline is checked between reads). A server
+ * that falls silent for 30 s ends any wait. Some stages are one wait that
+ * the platform bounds per read or per packet only; a server that trickles
+ * one of them, a piece inside each 30 s, holds the call until it is
+ * through, and the call then ends with no reply (save one whose trailer
+ * alone came late): a TLS handshake (https), a chunk-size line or the
+ * trailer of a chunked body (Wine reads no trailer), and an upload larger
+ * than the connection's send buffer that the server reads slowly. Name
+ * resolution has no time-out and stays outside the bound. A proxy
+ * auto-configuration script, which Windows looks up without a time-out,
+ * is looked up only while 120 s of the deadline are left; a lookup that
+ * takes longer ends the call as soon as it returns.
  * What ends a call earlier: a reply (any HTTP status), a refused or failed
  * connection on all three attempts, three attempts whose wait ran into its
- * time-out (a response head, however it is paced, must arrive within 30 s),
- * or a reply cut short (a body that stalls for 30 s, ends before its
- * announced length or exceeds 16 MiB).
+ * time-out, or a reply cut short (a body that stalls for 30 s, ends before
+ * its announced length or exceeds 16 MiB).
  *
  * Repeated delivery: when a response is lost after the request went out,
  * the POST is retried, so the server may receive the same request twice

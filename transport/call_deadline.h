@@ -24,8 +24,9 @@ class CallDeadline {
   void Start(std::uint64_t budgetMs);
   bool Limited() const { return budgetMs_ != 0; }
   bool Passed() const;
-  // Milliseconds left, at least 1 while not passed; meaningful only when
-  // Limited().
+  // Milliseconds left: at least 1 while not passed, 0 once passed (never
+  // a time-out to hand on: the platform reads 0 as none); meaningful only
+  // when Limited().
   DWORD RemainingMs() const;
 
  private:

@@ -46,10 +46,12 @@ class HttpClient {
   bool SetPostData(const void* bytes, std::uint32_t length);
   // Header lines, each ending in CR LF.
   void SetExtraHeaders(const WideString& text);
-  // "GET" or "POST" in any letter case. Ends within CallDeadlineMs of the
-  // time-outs plus at most one receive time-out (the wait in progress when
-  // the deadline passes), whatever the server does; a call ended by the
-  // deadline fails with kErrorTimeout.
+  // "GET" or "POST" in any letter case. Starts no wait once CallDeadlineMs
+  // of the time-outs has passed; a call ended by the deadline fails with
+  // kErrorTimeout. How long the wait in progress may then take is the
+  // platform's: one time-out where it bounds a whole stage or each read,
+  // more where a server trickles a stage that it bounds per read only (the
+  // public headers list the stages).
   bool Send(const WideString& verb);
   WideString GetResponseText() const { return responseText_; }
   // Hands the text over without copying it; the client keeps none.
@@ -94,12 +96,21 @@ class HttpClient {
   // True, with the time-out as `lastError`, once the deadline has passed:
   // no further wait is started then.
   bool OutOfTime();
-  // A late attempt's waits are shortened to the time left.
-  void LimitWaitsToBudget(HINTERNET request);
+  // The time left, at least 1 ms; false, with the time-out as `lastError`,
+  // once the deadline has passed.
+  bool TimeLeft(DWORD& remainingMs);
+  // What one attempt's time-outs add up to.
+  std::uint64_t AttemptMs() const;
+  // A late attempt's waits are shortened to the time left; false (the
+  // exchange ends) once there is none.
+  bool LimitWaitsToBudget(HINTERNET request);
   // The wait for the response head ends within one receive time-out and
   // the time left, however the server paces it (where the platform bounds
-  // the whole head).
-  void BoundHeaderWait(HINTERNET request);
+  // the whole head); false once there is no time left.
+  bool BoundHeaderWait(HINTERNET request);
+  // Whether a proxy script lookup may start: only with one attempt's
+  // time-outs left, since nothing bounds the lookup itself.
+  bool MayLookUpScriptProxy();
   bool RunAttempts(HINTERNET connection, const RequestTarget& target);
   // A request handle of the attempt's own, so that nothing an earlier
   // attempt's connection still holds can be read as this attempt's answer.

@@ -68,14 +68,14 @@ bool HttpClient::SendThroughScriptProxy(HINTERNET session, HINTERNET request, co
   options.dwReserved = 0;
   options.fAutoLogonIfChallenged = TRUE;
   GlobalStrings<ResolvedProxy> proxy;
-  if (OutOfTime()) return false;
+  if (!MayLookUpScriptProxy()) return false;
   if (!WinHttpGetProxyForUrl(session, url.c_str(), &options, &proxy.get())) {
     lastError_ = GetLastError();
     return false;
   }
   WINHTTP_PROXY_INFO* record = &proxy.get();
-  if (!WinHttpSetOption(request, WINHTTP_OPTION_PROXY, record, sizeof(WINHTTP_PROXY_INFO)) || OutOfTime()) return false;
-  LimitWaitsToBudget(request);
+  if (!WinHttpSetOption(request, WINHTTP_OPTION_PROXY, record, sizeof(WINHTTP_PROXY_INFO))) return false;
+  if (!LimitWaitsToBudget(request) || !BoundHeaderWait(request)) return false;
   return WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0);
 }
 

@@ -22,7 +22,7 @@ HttpClient::Attempt HttpClient::RunAttempt(HINTERNET request, bool isGet) {
   if (!AddHeaderLines(request)) return Attempt::Failed;
   ApplyFallbackProxy(request);
   ApplyOwnProxy(request);
-  LimitWaitsToBudget(request);
+  if (!LimitWaitsToBudget(request) || !BoundHeaderWait(request)) return Attempt::Abandoned;
   if (!WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0)) {
     // The send's own reason stands unless the fallback records a later one.
     lastError_ = GetLastError();
@@ -30,8 +30,7 @@ HttpClient::Attempt HttpClient::RunAttempt(HINTERNET request, bool isGet) {
   }
   if (OutOfTime()) return Attempt::Abandoned;
   UploadPostData(request);
-  if (OutOfTime()) return Attempt::Abandoned;
-  BoundHeaderWait(request);
+  if (!BoundHeaderWait(request)) return Attempt::Abandoned;
   if (!WinHttpReceiveResponse(request, nullptr)) {
     lastError_ = GetLastError();
     return Attempt::Failed;

@@ -92,7 +92,8 @@ void QueueResponse(Response response);
 // body. Two waits have a bound that ends them with ERROR_WINHTTP_TIMEOUT:
 // WinHttpSendRequest the connect and send time-outs together (the
 // request's own, else the session's), WinHttpReceiveResponse the request's
-// WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT.
+// WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT. A time-out of 0 is none, as to
+// the platform.
 void SetCallDuration(Call call, DWORD ms);
 
 // A platform that may hand back a raw head cut before its blank line as if

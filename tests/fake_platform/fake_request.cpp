@@ -177,7 +177,7 @@ void WaitForHead(State& state, const RequestState& request, DWORD& error) {
 // connect and send time-outs together come first.
 void WaitToSend(State& state, const RequestState& request, CallRecord& record) {
   const DWORD takes = DurationOf(state, Call::SendRequest);
-  const long long bound = request.sendBoundMs != 0 ? request.sendBoundMs : state.sessionSendBoundMs;
+  const long long bound = request.sendBoundMs.value_or(state.sessionSendBoundMs);
   if (bound == 0 || takes < bound) {
     state.tickMs += takes;
     return;

@@ -5,6 +5,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -24,8 +25,9 @@ struct RequestState {
   std::size_t chunk = 0;   // current body piece
   std::size_t offset = 0;  // bytes of it already read
   DWORD receiveResponseMs = 0;  // WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT; 0: none
-  // Connect plus send time-out set on the request itself; 0: the session's.
-  long long sendBoundMs = 0;
+  // Connect plus send time-out set on the request itself (0: none, as a 0
+  // time-out means to the platform); unset: the session's.
+  std::optional<long long> sendBoundMs;
 };
 
 struct HandleInfo {

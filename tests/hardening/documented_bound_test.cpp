@@ -5,6 +5,7 @@
 // moves the measured ends away from the documented figures.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <fstream>
 #include <optional>
 #include <sstream>
@@ -67,6 +68,19 @@ struct PacedServer {
 
 class DocumentedBound : public ::testing::TestWithParam<PacedServer> {};
 
+// The platform reads a time-out of 0 as none: no wait may be given one.
+void ExpectNoUnboundedWait() {
+  for (const fake::CallRecord& call : fake::CallsOf(fake::Call::SetTimeouts)) {
+    for (int i = 1; i < 4; ++i) EXPECT_NE(call.timeouts[i], 0) << "time-out " << i;
+  }
+  for (const fake::CallRecord& call : fake::CallsOf(fake::Call::SetOption)) {
+    if (call.option != WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT || call.bytes.size() != sizeof(DWORD)) continue;
+    DWORD bound = 0;
+    std::memcpy(&bound, call.bytes.data(), sizeof bound);
+    EXPECT_NE(bound, 0u) << "head bound";
+  }
+}
+
 TEST_P(DocumentedBound, CallAtTheExportDefaultsEndsWithinTheDocumentedBound) {
   const PacedServer& server = GetParam();
   fake::Reset();
@@ -81,6 +95,7 @@ TEST_P(DocumentedBound, CallAtTheExportDefaultsEndsWithinTheDocumentedBound) {
   const long elapsedMs = static_cast<long>(fake::ClockMs() - start);
   EXPECT_EQ(sent, server.answered);
   EXPECT_EQ(fake::OpenHandleCount(), 0u);
+  ExpectNoUnboundedWait();
 
   for (const char* header : {"kestrane.h", "falloway.h"}) {
     const Documented documented = DocumentedIn(header);
@@ -119,11 +134,36 @@ INSTANTIATE_TEST_SUITE_P(
         // re-send starts with 30 s left and is given no more than that.
         PacedServer{"SlowProxyDiscoveryAndResends", {},
                     {{Call::SendRequest, 100 * kSecond}, {Call::GetProxyForUrl, 30 * kSecond}}, true, false,
-                    390 * kSecond}),
+                    390 * kSecond},
+        // A lookup of 120 s starts while one attempt's time-outs are left,
+        // and no second one starts after it.
+        PacedServer{"ProxyLookupOf120Seconds", {},
+                    {{Call::SendRequest, 100 * kSecond}, {Call::GetProxyForUrl, 120 * kSecond}}, true, false,
+                    390 * kSecond},
+        // The second attempt's lookup would start with 10 s left: none
+        // starts, and the third attempt's send gets those 10 s.
+        PacedServer{"NoLookupWithLessThanAnAttemptLeft", {},
+                    {{Call::SendRequest, 100 * kSecond}, {Call::GetProxyForUrl, 80 * kSecond}}, true, false,
+                    370 * kSecond},
+        // Nothing bounds the lookup itself: the call ends as soon as it
+        // returns, 90 s of the first send and the lookup later.
+        PacedServer{"ProxyLookupThatTakes1000Seconds", {},
+                    {{Call::SendRequest, 100 * kSecond}, {Call::GetProxyForUrl, 1000 * kSecond}}, true, false,
+                    1090 * kSecond},
+        // The deadline passes after the third attempt's check, before its
+        // send: the send starts no wait (a time-out of 0 would mean none).
+        PacedServer{"DeadlinePassesBetweenTheCheckAndTheSend", {},
+                    {{Call::OpenRequest, 70 * kSecond}, {Call::SendRequest, 100 * kSecond}}, false, false,
+                    390 * kSecond},
+        // The upload is one wait, bounded by the send time-out per packet
+        // only: read slowly it outlasts the deadline, and the call then
+        // ends without waiting for the head.
+        PacedServer{"UploadReadSlowly", {}, {{Call::WriteData, 400 * kSecond}}, false, false, 400 * kSecond}),
     [](const auto& named) { return std::string(named.param.name); });
 
 // A send that starts with less time left than one attempt's time-outs gets
-// its waits shortened to what is left: here the second attempt's re-send.
+// its waits shortened to what is left: here the third attempt's send, the
+// second attempt having started no lookup with 60 s left.
 TEST(LateSend, WaitsAreShortenedToTheTimeLeft) {
   fake::Reset();
   fake::SetCallDuration(Call::SendRequest, 100 * kSecond);
@@ -135,11 +175,12 @@ TEST(LateSend, WaitsAreShortenedToTheTimeLeft) {
   const std::vector<fake::CallRecord> timeouts = fake::CallsOf(Call::SetTimeouts);
   const std::vector<fake::CallRecord> requests = fake::CallsOf(Call::OpenRequest);
   ASSERT_EQ(timeouts.size(), 2u);
-  ASSERT_EQ(requests.size(), 2u) << "the third attempt, out of time, opens no request";
-  EXPECT_EQ(timeouts[1].handle, requests[1].opened);
-  const int expected[4] = {0, 30000, 30000, 30000};
+  ASSERT_EQ(requests.size(), 3u);
+  EXPECT_EQ(timeouts[1].handle, requests[2].opened);
+  const int expected[4] = {0, 60000, 30000, 30000};
   for (int i = 0; i < 4; ++i) EXPECT_EQ(timeouts[1].timeouts[i], expected[i]) << i;
-  EXPECT_EQ(fake::CountOf(Call::SendRequest), 4u) << "two attempts, each with its re-send; the third is out of time";
+  EXPECT_EQ(fake::CountOf(Call::GetProxyForUrl), 1u);
+  EXPECT_EQ(fake::CountOf(Call::SendRequest), 4u) << "the first attempt's send and re-send, then one send each";
 }
 
 }  // namespace

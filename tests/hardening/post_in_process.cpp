@@ -10,9 +10,11 @@ namespace hardening {
 
 const bool kPlatformBoundsWholeHead = true;
 const std::uint32_t kPlatformWaitTimeoutError = 12002;
+const std::uint32_t kPlatformHandshakeTimeoutError = 12002;
+const bool kPlatformReadsTrailer = true;
 
-ClientOutcome PostUnderTest(std::uint16_t port, const ClientTimeouts& timeouts) {
-  const std::string url = "http://127.0.0.1:" + std::to_string(port) + "/stall";
+ClientOutcome PostUnderTest(std::uint16_t port, const ClientTimeouts& timeouts, bool secure) {
+  const std::string url = StallUrl(port, secure);
   std::int32_t lastError = 0;
   char reply[256] = {};
   const auto start = std::chrono::steady_clock::now();

@@ -26,7 +26,9 @@ constexpr ClientTimeouts kTimeouts{400, 400, 300};
 constexpr long kReceiveMs = kTimeouts.receiveMs;
 // Three attempts, each as long as its three time-outs.
 constexpr long kDeadlineMs = 3 * (kTimeouts.connectMs + kTimeouts.sendMs + kTimeouts.receiveMs);
-constexpr long kSlackMs = 1500;
+// Generous for a loaded 2-core machine, yet short of the deadline, so that
+// a silent server's three attempts still show each ended by its time-out.
+constexpr long kSlackMs = 2000;
 // How much earlier than the server's pace forces a call may seem to end:
 // the client's clock ticks in steps of up to 16 ms (on Windows; Wine's is
 // coarser still), and the server's pauses between pieces may each wake a
@@ -38,6 +40,9 @@ constexpr std::uint32_t kCannotConnect = 12029;
 // A platform's own time-out on a wait: ERROR_WINHTTP_TIMEOUT in WinHTTP and
 // the Linux layer, WSAETIMEDOUT (10060) under Wine.
 constexpr std::uint32_t kWaitTimedOut = 0;
+// A TLS handshake that ran into its time-out: ERROR_WINHTTP_TIMEOUT in the
+// Linux layer, ERROR_WINHTTP_SECURE_CHANNEL_ERROR (12157) under Wine.
+constexpr std::uint32_t kHandshakeTimedOut = 1;
 
 // The build's signal server port: this suite's own.
 std::uint16_t TestPort() {
@@ -64,7 +69,16 @@ struct StallCase {
   // the call ends once the slow head is in, after this long, the deadline
   // having passed meanwhile.
   std::optional<long> wholeHeadMs;
+  // Where the platform does not read a chunked body's trailer, the call
+  // ends once the last chunk is in, without waiting for it.
+  bool trailerOnly = false;
+  bool secure = false;  // https to the server
 };
+
+std::uint32_t ExpectedError(std::uint32_t error) {
+  if (error == kWaitTimedOut) return kPlatformWaitTimeoutError;
+  return error == kHandshakeTimedOut ? kPlatformHandshakeTimeoutError : error;
+}
 
 void PrintTo(const StallCase& c, std::ostream* out) {
   *out << c.name << " (" << (c.answered ? "answered" : "unanswered") << " within " << c.maximumMs << " ms)";
@@ -82,6 +96,21 @@ const std::string kPaddedReply = HttpResponse(200, {}, "42        ");
 const std::size_t kPaddedReplyHead = kPaddedReply.size() - 10;
 const std::string kSlowBody = HttpResponse(200, {}, std::string(60, '4'));
 const std::size_t kSlowBodyHead = kSlowBody.size() - 60;
+// Stages that one platform call reads, each read inside the receive
+// time-out, the whole longer than the deadline: a chunk-size line (its
+// extension trickled), a trailer, a TLS handshake record.
+const std::string kChunkedHead = HttpResponse(200, {{"Transfer-Encoding", "chunked"}}, "");
+const std::string kChunkSizeLine = "2;" + std::string(40, 'x') + "\r\n";
+const std::string kSlowChunkLine = kChunkedHead + kChunkSizeLine + "42\r\n0\r\n\r\n";
+// Until the first body byte is in.
+const long kSlowChunkLineMs = static_cast<long>(kChunkSizeLine.size() + 1) * kTrickleDelayMs;
+const std::string kTrailer = "X-Trailer: " + std::string(30, 't') + "\r\n\r\n";
+const std::string kSlowTrailer = kChunkedHead + "2\r\n42\r\n0\r\n" + kTrailer;
+const long kSlowTrailerMs = static_cast<long>(kTrailer.size()) * kTrickleDelayMs;
+// A handshake record header announcing 40 bytes, which never make a valid
+// handshake message.
+const std::string kSlowHandshake = std::string("\x16\x03\x03\x00\x28", 5) + std::string(40, '\x01');
+const long kSlowHandshakeMs = static_cast<long>(kSlowHandshake.size() - 1) * kTrickleDelayMs;
 
 class QuietServer : public ::testing::TestWithParam<StallCase> {};
 
@@ -92,19 +121,24 @@ TEST_P(QuietServer, CallEndsWithinItsBound) {
   if (c.target == Target::Scripted) server = std::make_unique<ScriptedServer>(c.script, TestPort());
   if (c.target == Target::Unserved) unserved = testsupport::detail::ListenOnLoopback(TestPort());
 
-  const ClientOutcome outcome = PostUnderTest(TestPort(), kTimeouts);
+  const ClientOutcome outcome = PostUnderTest(TestPort(), kTimeouts, c.secure);
   ASSERT_TRUE(outcome.failure.empty()) << outcome.failure;
   EXPECT_EQ(outcome.sent, c.answered);
   const bool headOnly = c.wholeHeadMs && !kPlatformBoundsWholeHead;
+  const bool trailerSkipped = c.trailerOnly && !kPlatformReadsTrailer;
   if (c.answered) {
     EXPECT_EQ(outcome.reply.substr(0, 2), "42");
   } else if (headOnly) {
     EXPECT_EQ(outcome.lastError, kDeadlinePassed);
   } else {
-    EXPECT_EQ(outcome.lastError, c.error == kWaitTimedOut ? kPlatformWaitTimeoutError : c.error);
+    EXPECT_EQ(outcome.lastError, ExpectedError(c.error));
   }
-  EXPECT_GE(outcome.elapsedMs, (headOnly ? *c.wholeHeadMs : c.minimumMs) - kEarlyMs);
-  EXPECT_LE(outcome.elapsedMs, headOnly ? *c.wholeHeadMs + kSlackMs : c.maximumMs);
+  // Where nothing forces a wait, no lower bound proves anything.
+  const long minimumMs = headOnly ? *c.wholeHeadMs : (trailerSkipped ? 0 : c.minimumMs);
+  if (minimumMs > 0) {
+    EXPECT_GE(outcome.elapsedMs, minimumMs - kEarlyMs);
+  }
+  EXPECT_LE(outcome.elapsedMs, headOnly ? *c.wholeHeadMs + kSlackMs : (trailerSkipped ? kSlackMs : c.maximumMs));
   if (server && c.connections) {
     EXPECT_EQ(server->ConnectionCount(), *c.connections);
   }
@@ -147,7 +181,26 @@ INSTANTIATE_TEST_SUITE_P(
         StallCase{"RefusesThreeTimes", Target::Refusing, {}, false, kCannotConnect, 0, kSlackMs, {}, {}},
         // The request goes out into the listener's backlog; no answer comes.
         StallCase{"NeverAcceptsTheConnection", Target::Unserved, {}, false, kWaitTimedOut, 3 * kReceiveMs,
-                  3 * kReceiveMs + kSlackMs, {}, {}}),
+                  3 * kReceiveMs + kSlackMs, {}, {}},
+        // A chunk-size line is read within one wait for body bytes, each
+        // read inside the receive time-out: the call ends once it is in,
+        // the deadline having passed meanwhile.
+        StallCase{"TricklesAChunkSizeLine", Target::Scripted,
+                  {Step::Trickle(kSlowChunkLine, 1, kTrickleDelayMs, kChunkedHead.size())}, false, kDeadlinePassed,
+                  kSlowChunkLineMs, kSlowChunkLineMs + kSlackMs, 1, {}},
+        // The trailer is read by the wait that finds the end of the body;
+        // the reply, whole by then, is kept.
+        StallCase{"TricklesTheTrailer", Target::Scripted,
+                  {Step::Trickle(kSlowTrailer, 1, kTrickleDelayMs, kSlowTrailer.size() - kTrailer.size())}, true, 0,
+                  kSlowTrailerMs, kSlowTrailerMs + kSlackMs, 1, {}, true},
+        // The handshake is one send: each read inside the receive time-out,
+        // the whole unbounded; the next attempt finds the deadline passed.
+        StallCase{"TricklesTheTlsHandshake", Target::Scripted, {Step::TrickleFirst(kSlowHandshake, 1, kTrickleDelayMs)},
+                  false, kDeadlinePassed, kSlowHandshakeMs, kSlowHandshakeMs + kSlackMs, 1, {}, false, true},
+        // A server that never answers the hello: each attempt's handshake
+        // ends after one receive time-out.
+        StallCase{"NeverAnswersTheTlsHello", Target::Scripted, {Step::Hold()}, false, kHandshakeTimedOut,
+                  3 * kReceiveMs, 3 * kReceiveMs + kSlackMs, {}, {}, false, true}),
     [](const auto& named) { return std::string(named.param.name); });
 
 }  // namespace

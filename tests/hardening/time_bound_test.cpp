@@ -50,11 +50,11 @@ INSTANTIATE_TEST_SUITE_P(
     Servers, TimeBound,
     ::testing::Values(
         // Three attempts, each given up after the 30 s receive time-out.
-        HoldingServer{"NeverAnswers", Step::Hold(), 90 * kSecondMs - 500, 95 * kSecondMs},
+        HoldingServer{"NeverAnswers", Step::Hold(), 90 * kSecondMs - 500, 100 * kSecondMs},
         // The deadline of 360 s passes during a read; that read ends with
         // the next byte, 25 s at most: never beyond 390 s.
         HoldingServer{"BodyByteEvery25Seconds", Step::Trickle(kSlowBody, 1, 25 * kSecondMs, kSlowBody.size() - 100),
-                      360 * kSecondMs, 390 * kSecondMs + 2000}),
+                      360 * kSecondMs - 250, 390 * kSecondMs + 5000}),
     [](const auto& named) { return std::string(named.param.name); });
 
 }  // namespace

@@ -18,6 +18,9 @@
 //                                     time with delayMs between pieces, close
 //   Step::Trickle(bytes, n, delayMs, lead)  the same, the first `lead`
 //                                     bytes (say, the head) at once
+//   Step::TrickleFirst(bytes, n, delayMs)  the same without reading anything
+//                                     first, as a server's side of a TLS
+//                                     handshake starts
 //   Step::CloseAtOnce()               close without reading anything
 //   Step::Hold()                      read the request, never answer; the
 //                                     socket stays open until the server stops
@@ -51,7 +54,7 @@
 
 namespace testsupport {
 
-enum class StepAction { Respond, Trickle, CloseAtOnce, Hold, SendThenReset };
+enum class StepAction { Respond, Trickle, TrickleFirst, CloseAtOnce, Hold, SendThenReset };
 
 struct Step {
   StepAction action = StepAction::Respond;
@@ -70,6 +73,7 @@ struct Step {
   static Step RespondTo(std::function<std::string(const std::string& request)> answerFor, std::string stray = "",
                         int strayDelayMs = 0);
   static Step Trickle(std::string bytes, std::size_t pieceBytes, int pieceDelayMs, std::size_t leadBytes = 0);
+  static Step TrickleFirst(std::string bytes, std::size_t pieceBytes, int pieceDelayMs);
   static Step CloseAtOnce();
   static Step Hold();
   static Step SendThenReset(std::string bytes);

@@ -45,6 +45,12 @@ Step Step::Trickle(std::string bytes, std::size_t pieceBytes, int pieceDelayMs, 
   return step;
 }
 
+Step Step::TrickleFirst(std::string bytes, std::size_t pieceBytes, int pieceDelayMs) {
+  Step step = Trickle(std::move(bytes), pieceBytes, pieceDelayMs);
+  step.action = StepAction::TrickleFirst;
+  return step;
+}
+
 Step Step::CloseAtOnce() {
   Step step;
   step.action = StepAction::CloseAtOnce;
@@ -86,6 +92,12 @@ struct ScriptedServer::Impl {
       Record("");
       return;
     }
+    if (step.action == StepAction::TrickleFirst) {
+      Record("");
+      TrickleOut(connection, step, stop);
+      detail::CloseGracefully(connection, stop);
+      return;
+    }
     const std::string request = detail::ReadRequest(connection.Fd(), kRequestReadMs, stop);
     Record(request);
     switch (step.action) {
@@ -105,6 +117,7 @@ struct ScriptedServer::Impl {
         detail::CloseWithReset(connection);
         break;
       case StepAction::CloseAtOnce:
+      case StepAction::TrickleFirst:
         break;
     }
   }
