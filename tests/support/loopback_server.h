@@ -24,7 +24,7 @@
 //   Step::CloseAtOnce()               close without reading anything
 //   Step::Hold()                      read the request, never answer; the
 //                                     socket stays open until the server stops
-//   Step::SendThenReset(bytes)        read the request, send bytes, then reset
+//   Step::SendThenReset(bytes)        read the request, send bytes, pause, reset
 //                                     the connection (RST instead of FIN)
 //   Step::RespondLate(bytes, delayMs) read the request, wait, send bytes, close
 //   Step::RespondTo(answerFor, stray, strayDelayMs)  read the request, send

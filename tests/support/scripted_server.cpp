@@ -12,6 +12,7 @@ using detail::StopFlag;
 
 namespace {
 constexpr int kRequestReadMs = 3000;
+constexpr int kResetAfterMs = 200;
 }
 
 Step Step::Respond(std::string bytes) {
@@ -113,7 +114,9 @@ struct ScriptedServer::Impl {
         held.push_back(std::move(connection));
         break;
       case StepAction::SendThenReset:
-        detail::SendAll(connection.Fd(), step.bytes, stop);
+        // The pause lets the client take in what was sent: a reset that
+        // overtakes the bytes discards them, and the cut is not seen.
+        if (detail::SendAll(connection.Fd(), step.bytes, stop)) detail::SleepUnlessStopped(kResetAfterMs, stop);
         detail::CloseWithReset(connection);
         break;
       case StepAction::CloseAtOnce:
