@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "transport/failure_codes.h"
 #include "transport/http_client.h"
 #include "transport/wide_text.h"
 
@@ -40,7 +41,10 @@ bool HttpClient::DecodeResponseBody() {
   // Decoded straight into the reply's own storage: a large body is then
   // held as text once, not twice.
   WideString text;
-  if (!AllocateText(text, static_cast<std::size_t>(units))) return false;
+  if (!AllocateText(text, static_cast<std::size_t>(units))) {
+    lastError_ = kErrorOutOfMemory;
+    return false;
+  }
   if (MultiByteToWideChar(codePage, flags, bytes, sourceBytes, text.data(), units) <= 0) return false;
   text.resize(TextLength(text, bodyBuffer_.get(), bodyLength_));
   responseText_ = std::move(text);

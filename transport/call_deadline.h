@@ -27,6 +27,8 @@ class CallDeadline {
   // Milliseconds left, at least 1 while not passed; meaningful only when
   // Limited().
   DWORD RemainingMs() const;
+  // Milliseconds since Start; 0 before it.
+  std::uint64_t ElapsedMs() const;
 
  private:
   std::uint64_t budgetMs_ = 0;

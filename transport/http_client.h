@@ -28,7 +28,7 @@ constexpr std::uint32_t kInitialBodyCapacity = 10240;
 constexpr std::uint32_t kMaxBodyBytes = 16u * 1024u * 1024u;
 constexpr int kMaxAttempts = 3;
 
-// `lastError` for a reply that came in truncated (ERROR_INVALID_DATA).
+// `lastError` for a GET page that came in truncated (ERROR_INVALID_DATA).
 constexpr std::uint32_t kErrorInvalidData = 13;
 
 class HttpClient {
@@ -72,6 +72,13 @@ class HttpClient {
   const WideString& RedirectLocation() const { return redirectLocation_; }
   std::uint32_t ContentLength() const { return contentLength_; }
   std::uint32_t BodyLength() const { return bodyLength_; }
+  // Attempts the latest Send started (up to kMaxAttempts).
+  int AttemptsMade() const { return attemptsMade_; }
+  // The proxy a request of the latest Send went through: one the fallback
+  // set for an attempt that followed, else the client's own; empty for none.
+  WideString ProxyUsed() const { return attemptsMade_ >= proxyFromAttempt_ ? proxyUsed_ : proxyServer_; }
+  // Milliseconds the latest Send has taken so far.
+  std::uint64_t ElapsedMs() const { return deadline_.ElapsedMs(); }
 
  private:
   enum class BodyRead { Ok, NoBuffer, CutShort };
@@ -104,6 +111,8 @@ class HttpClient {
   bool SendThroughScriptProxy(HINTERNET session, HINTERNET request, const WideString& url,
                               const WideChar* scriptUrl);
   void SetFixedProxy(HINTERNET request, WideChar* proxyList, WideChar* bypassList);
+  // For the report: `proxy` carries the requests from attempt `fromAttempt` on.
+  void RecordProxy(const WideChar* proxy, int fromAttempt);
 
   // False when header text the response has could not be held for lack of
   // memory: the charset may then be missing, so the reply is not trusted.
@@ -150,6 +159,10 @@ class HttpClient {
   int sendTimeoutMs_ = 30000;
   int receiveTimeoutMs_ = 30000;
   CallDeadline deadline_;
+  int attemptsMade_ = 0;
+  // The fallback's proxy, and the first attempt that goes through it.
+  WideString proxyUsed_;
+  int proxyFromAttempt_ = kMaxAttempts + 1;
 };
 
 }  // namespace transport

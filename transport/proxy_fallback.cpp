@@ -75,6 +75,7 @@ bool HttpClient::SendThroughScriptProxy(HINTERNET session, HINTERNET request, co
   }
   WINHTTP_PROXY_INFO* record = &proxy.get();
   if (!WinHttpSetOption(request, WINHTTP_OPTION_PROXY, record, sizeof(WINHTTP_PROXY_INFO)) || OutOfTime()) return false;
+  RecordProxy(record->lpszProxy, attemptsMade_);  // the re-send below is this attempt's
   LimitWaitsToBudget(request);
   return WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0);
 }
@@ -86,7 +87,16 @@ void HttpClient::SetFixedProxy(HINTERNET request, WideChar* proxyList, WideChar*
   record.dwAccessType = WINHTTP_ACCESS_TYPE_NAMED_PROXY;
   record.lpszProxy = proxyList;
   record.lpszProxyBypass = bypassList;
-  if (!WinHttpSetOption(request, WINHTTP_OPTION_PROXY, &record, sizeof record)) lastError_ = GetLastError();
+  if (!WinHttpSetOption(request, WINHTTP_OPTION_PROXY, &record, sizeof record)) {
+    lastError_ = GetLastError();
+    return;
+  }
+  RecordProxy(proxyList, attemptsMade_ + 1);
+}
+
+void HttpClient::RecordProxy(const WideChar* proxy, int fromAttempt) {
+  proxyUsed_ = proxy != nullptr ? proxy : WTEXT("");
+  proxyFromAttempt_ = fromAttempt;
 }
 
 }  // namespace transport

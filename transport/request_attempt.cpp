@@ -8,6 +8,7 @@ namespace transport {
 bool HttpClient::RunAttempts(HINTERNET request, bool isGet) {
   HeaderAdds adds;
   for (int attempt = 0; attempt < kMaxAttempts; ++attempt) {
+    attemptsMade_ = attempt + 1;
     Attempt outcome = RunAttempt(request, isGet, adds);
     if (outcome != Attempt::Failed) return outcome == Attempt::Complete;
   }
