@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "pattern/pattern_search.h"
+#include "transport/failure_codes.h"
 #include "transport/form_post.h"
 #include "transport/http_client.h"
 #include "transport/wide_text.h"
@@ -184,6 +185,7 @@ bool HttpClient::ExtractResponseHeaders(HINTERNET request) {
   // The status is only recorded, so losing it harms no reply.
   WideString status;
   if (QueryHeaderText(request, WINHTTP_QUERY_STATUS_CODE, status) == HeaderQuery::Ok) statusCode_ = std::move(status);
+  if (rawQuery == HeaderQuery::NoMemory) lastError_ = kErrorOutOfMemory;
   return rawQuery != HeaderQuery::NoMemory;
 }
 
