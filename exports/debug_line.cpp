@@ -31,7 +31,9 @@ void AppendReason(WideString& line, std::uint32_t code) {
 }
 
 // "1.2 s": tenths are what a person reading the line needs.
-std::string Seconds(std::uint64_t ms) { return std::to_string(ms / 1000) + "." + std::to_string(ms % 1000 / 100) + " s"; }
+std::string Seconds(std::uint64_t ms) {
+  return std::to_string(ms / 1000) + "." + std::to_string(ms % 1000 / 100) + " s";
+}
 
 }  // namespace
 

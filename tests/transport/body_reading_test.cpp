@@ -131,8 +131,10 @@ INSTANTIATE_TEST_SUITE_P(
         CutShortCase{"ShortOfContentLength", fake::Call::Open, 0, "HTTP/1.1 200 OK\r\nContent-Length: 5000\r\n\r\n",
                      3000, 1000, kErrorReplyCutShort},
         CutShortCase{"AnnouncedOverTheCap", fake::Call::Open, 0, "", kMaxBodyBytes + 1, 1 << 22, kErrorReplyTooLarge},
-        CutShortCase{"ChunkedOverTheCap", fake::Call::Open, 0, kChunkedHead, kMaxBodyBytes + 1, 1 << 22, kErrorReplyTooLarge},
-        CutShortCase{"ChunkedOverTheCapInOnePiece", fake::Call::Open, 0, kChunkedHead, kMaxBodyBytes + 1, 0, kErrorReplyTooLarge},
+        CutShortCase{"ChunkedOverTheCap", fake::Call::Open, 0, kChunkedHead, kMaxBodyBytes + 1, 1 << 22,
+                     kErrorReplyTooLarge},
+        CutShortCase{"ChunkedOverTheCapInOnePiece", fake::Call::Open, 0, kChunkedHead, kMaxBodyBytes + 1, 0,
+                     kErrorReplyTooLarge},
         CutShortCase{"ReadWithoutProgress", fake::Call::Open, 0, "", 3000, 1000, kErrorReplyCutShort, true}),
     [](const auto& testCase) { return std::string(testCase.param.name); });
 
