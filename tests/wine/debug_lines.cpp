@@ -1,11 +1,17 @@
 #include "debug_lines.h"
 
+#include <map>
+#include <mutex>
+#include <thread>
 #include <utility>
 
 namespace dllcaller {
 namespace {
 
-thread_local std::vector<std::string> kept;
+// Per thread, but not as a thread_local: mingw-w64's static runtime
+// crashes at the exit of a thread whose thread_local has a destructor.
+std::mutex keptMutex;
+std::map<std::thread::id, std::vector<std::string>> kept;
 
 void Append(std::string& out, char32_t c) {
   if (c < 0x80) {
@@ -42,8 +48,18 @@ std::string Utf8Of(const std::u16string& text) {
   return out;
 }
 
-void KeepDebugLine(std::string utf8) { kept.push_back(std::move(utf8)); }
+void KeepDebugLine(std::string utf8) {
+  std::lock_guard<std::mutex> lock(keptMutex);
+  kept[std::this_thread::get_id()].push_back(std::move(utf8));
+}
 
-std::vector<std::string> TakeDebugLines() { return std::exchange(kept, {}); }
+std::vector<std::string> TakeDebugLines() {
+  std::lock_guard<std::mutex> lock(keptMutex);
+  const auto found = kept.find(std::this_thread::get_id());
+  if (found == kept.end()) return {};
+  std::vector<std::string> lines = std::move(found->second);
+  kept.erase(found);
+  return lines;
+}
 
 }  // namespace dllcaller
