@@ -36,7 +36,7 @@ bool HttpClient::DecodeResponseBody() {
     codePage = CP_ACP;
     flags = MB_PRECOMPOSED;
     units = MultiByteToWideChar(codePage, flags, bytes, sourceBytes, nullptr, 0);
-    if (units <= 0) return false;
+    if (units <= 0) return Undecodable();
   }
   // Decoded straight into the reply's own storage: a large body is then
   // held as text once, not twice.
@@ -45,10 +45,15 @@ bool HttpClient::DecodeResponseBody() {
     lastError_ = kErrorOutOfMemory;
     return false;
   }
-  if (MultiByteToWideChar(codePage, flags, bytes, sourceBytes, text.data(), units) <= 0) return false;
+  if (MultiByteToWideChar(codePage, flags, bytes, sourceBytes, text.data(), units) <= 0) return Undecodable();
   text.resize(TextLength(text, bodyBuffer_.get(), bodyLength_));
   responseText_ = std::move(text);
   return true;
+}
+
+bool HttpClient::Undecodable() {
+  lastError_ = GetLastError();
+  return false;
 }
 
 }  // namespace transport

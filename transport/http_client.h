@@ -128,6 +128,8 @@ class HttpClient {
   // False when the body could not be turned into text; `responseText`
   // then still holds an earlier reply or nothing.
   bool DecodeResponseBody();
+  // Records the platform's reason why the body could not be decoded.
+  bool Undecodable();
   bool ReportProgress(std::uint32_t received);
 
   HINTERNET session_ = nullptr;

@@ -307,6 +307,7 @@ TEST_F(FakePlatformTest, UndecodableBodyLeavesTheEarlierText) {
   // The earlier reply must not pass for the answer to this request.
   EXPECT_FALSE(client.Send(WTEXT("POST")));
   EXPECT_EQ(client.GetResponseText(), u"first");
+  EXPECT_EQ(client.LastError(), static_cast<std::uint32_t>(ERROR_INVALID_PARAMETER)) << "the platform's reason";
 }
 
 }  // namespace
