@@ -35,5 +35,7 @@ extern "C" int32_t CheckAccount(const char* email, const char* password, const c
   if (type == 0) body.Text("&source_name=", source_name);
   body.Text("&type=", type != 0 ? "1" : "0");
   IntoAccountBuffer rule(reply);
-  return exports::PostAndConvert(exports::kAccountService, "/client/api_copytrade.php", body, rule);
+  return exports::PostAndConvert({exports::kFalloway, "CheckAccount", exports::kAccountService,
+                                  "/client/api_copytrade.php"},
+                                 body, rule);
 }

@@ -34,5 +34,7 @@ extern "C" int32_t GetLastUpdate(const char* account_number, char* last_update) 
   exports::FormBody body;
   body.Text("account_number=", account_number);
   IntoStampBuffer rule(last_update);
-  return exports::PostAndConvert(exports::kSignalServer, "/admin/public/api/mt5/getLastUpdatedDate", body, rule);
+  return exports::PostAndConvert({exports::kFalloway, "GetLastUpdate", exports::kSignalServer,
+                                  "/admin/public/api/mt5/getLastUpdatedDate"},
+                                 body, rule);
 }

@@ -19,7 +19,9 @@ int32_t UpdateBalance(const char* account_number, double account_balance, const 
       .Text("&currency_type=", currency_type)
       .Int("&inp_source=", inp_source);
   exports::IntoOutcomeWord rule(outcome);
-  return exports::PostAndConvert(exports::kSignalServer, kUpdateAccountPath, body, rule);
+  return exports::PostAndConvert({exports::kFalloway, "UpdateBalance", exports::kSignalServer,
+                                  kUpdateAccountPath},
+                                 body, rule);
 }
 
 // take_profit is passed before stop_loss but closes the body: servers rely
@@ -41,7 +43,9 @@ int32_t UpdateHistory(const char* account_number, int32_t deal_ticket, const cha
       .Decimal("&stop_loss=", stop_loss)
       .Decimal("&take_profit=", take_profit);
   exports::IntoOutcomeWord rule(outcome);
-  return exports::PostAndConvert(exports::kSignalServer, kUpdateAccountPath, body, rule);
+  return exports::PostAndConvert({exports::kFalloway, "UpdateHistory", exports::kSignalServer,
+                                  kUpdateAccountPath},
+                                 body, rule);
 }
 
 }  // extern "C"

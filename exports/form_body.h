@@ -21,6 +21,8 @@ class FormBody {
   FormBody& Decimal(const char* key, double value) noexcept;
 
   bool Postable() const noexcept { return intact_ && finite_; }
+  // False when a number had no rendering (the caller's fault, not memory's).
+  bool Finite() const noexcept { return finite_; }
   const std::string& Bytes() const noexcept { return bytes_; }
 
  private:

@@ -1,21 +1,43 @@
 #include "exports/post_and_convert.h"
 
-#include "transport/form_post.h"
+#include "exports/debug_line.h"
+#include "transport/failure_codes.h"
 
 namespace exports {
+namespace {
 
-int PostAndConvert(const Service& service, const char* path, const FormBody& body, ReplyRule& rule) noexcept {
+std::uint32_t WhyNotPostable(const FormBody& body) {
+  return body.Finite() ? transport::kErrorOutOfMemory : ERROR_INVALID_PARAMETER;
+}
+
+}  // namespace
+
+int PostAndConvert(const ExportCall& call, const FormBody& body, ReplyRule& rule) noexcept {
+  transport::PostReport report;
+  WideString url;
+  bool replied = false;
+  int result = 0;
   try {
+    url = EndpointUrl(call.service, call.path);
     if (body.Postable()) {
       WideString reply;
-      if (transport::FormPost(EndpointUrl(service, path), body.Bytes(), reply)) return rule.Deliver(reply);
+      replied = transport::FormPost(url, body.Bytes(), reply, &report);
+      if (replied) result = rule.Deliver(reply);
+    } else {
+      report.filled = true;
+      report.lastError = WhyNotPostable(body);
     }
   } catch (...) {
     // Out of memory, or the pattern engine's failure: the host program must
     // not see it, and no reply was delivered.
+    report.filled = true;
+    report.lastError = transport::kErrorOutOfMemory;
   }
-  rule.Fail();
-  return 0;
+  if (!replied) rule.Fail();
+  if (report.filled) WriteDebugLine(call, url, report);
+  // Last, since the calls before may leave their own values on the thread.
+  SetLastError(replied ? ERROR_SUCCESS : report.lastError);
+  return result;
 }
 
 }  // namespace exports

@@ -9,4 +9,8 @@ namespace exports {
 inline constexpr Service kSignalServer{SIGNAL_SERVER_SCHEME, SIGNAL_SERVER_HOST};
 inline constexpr Service kAccountService{ACCOUNT_SERVICE_SCHEME, ACCOUNT_SERVICE_HOST};
 
+// The libraries as their debug lines name them.
+inline constexpr char kKestrane[] = "Kestrane";
+inline constexpr char kFalloway[] = "Falloway";
+
 }  // namespace exports

@@ -65,6 +65,51 @@
  * bytes, so a buffer zero-filled before the call stays zero-terminated. */
 #define FALLOWAY_REPLY_BUFFER_BYTES 65536
 
+/* Why a call got no reply. Right after a call returns, on the same thread,
+ * GetLastError() gives the outcome: 0 when a reply arrived (whatever the
+ * export then made of it, any HTTP status included), otherwise the code of
+ * the exchange's last failure. Read it first: any later Windows call on the
+ * thread may overwrite it. The libraries keep nothing: this is the thread's
+ * own slot, which every export sets just before it returns.
+ *
+ * WinHTTP's codes, as WinHTTP gave them (the common ones):
+ *   12029  cannot connect: refused or unreachable
+ *   12002  timed out: an attempt's time-out, or the call's deadline
+ *   12007  name not resolved: the host name is unknown
+ *   12175  certificate refused: it failed the check (https)
+ *   12157  secure channel failed: the TLS handshake (https)
+ *   12030  connection broken: it broke off mid-exchange
+ *   12152  invalid response: the answer was not HTTP
+ *   12180  proxy not found: no proxy auto-configuration script could be used
+ * Windows' own:
+ *   87     invalid parameter: nothing was sent, a number was NaN or
+ *          infinite (UpdateBalance, UpdateHistory)
+ * The libraries' own refusals of what a server sent (bit 29 set, so none
+ * is a system code; decimal in brackets): */
+#ifndef KT_ERROR_CODES
+#define KT_ERROR_CODES
+#define KT_ERROR_REPLY_CUT_SHORT 0x20000001u   /* (536870913) reply cut short: the body ended before its length */
+#define KT_ERROR_REPLY_TOO_LARGE 0x20000002u   /* (536870914) reply over 16 MiB: the body exceeds the cap */
+#define KT_ERROR_INTERIM_RESPONSE 0x20000003u  /* (536870915) interim response: a final status below 200 */
+#define KT_ERROR_INCOMPLETE_HEAD 0x20000004u   /* (536870916) incomplete head: no blank line ended it */
+#define KT_ERROR_HEAD_TOO_LARGE 0x20000005u    /* (536870917) head over 64 KiB: the response head exceeds it */
+#define KT_ERROR_OUT_OF_MEMORY 0x20000006u     /* (536870918) out of memory: the reply could not be held */
+#endif
+
+/* The debug channel: a call that got no reply, or a reply whose HTTP status
+ * lies outside 200-299, also writes one line with OutputDebugStringW: the
+ * library, the export, the endpoint, the attempts made, the last code with
+ * its meaning in the words above, the proxy used if any, and the time the
+ * call took, e.g. (each one line, here cut in two)
+ *   Kestrane CheckLimits: no reply from http://host/admin/public/api/checkLimits:
+ *     3 attempts, last 12029 (cannot connect), 0.4 s
+ *   Kestrane CheckLimits: status 500 from http://host/admin/public/api/checkLimits:
+ *     1 attempt, 0.0 s
+ * Never the form, the reply or a password. A debugger or a debug-output
+ * viewer shows the lines; under Wine (8.0), WINEDEBUG=warn+seh prints them
+ * on stderr, as "warn:seh:OutputDebugStringA" lines. A reply with a 2xx
+ * status writes nothing. */
+
 #ifdef __cplusplus
 extern "C" {
 #endif

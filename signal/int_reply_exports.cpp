@@ -22,28 +22,36 @@ int32_t SendSignal(const char* source, int32_t ticket, int32_t origin_ticket, co
       .Text("&occured_at=", occured_at)
       .Int("&is_last=", is_last);
   exports::IntoResult rule(result);
-  return exports::PostAndConvert(exports::kSignalServer, "/admin/public/api/mt5/sendSignal", body, rule);
+  return exports::PostAndConvert({exports::kKestrane, "SendSignal", exports::kSignalServer,
+                                  "/admin/public/api/mt5/sendSignal"},
+                                 body, rule);
 }
 
 int32_t CheckPosition(const char* source, int32_t ticket, const char* symbol, int32_t* result) {
   exports::FormBody body;
   body.Text("source=", source).Int("&ticket=", ticket).Text("&symbol=", symbol);
   exports::IntoResult rule(result);
-  return exports::PostAndConvert(exports::kSignalServer, "/admin/public/api/mt5/getLastRecord", body, rule);
+  return exports::PostAndConvert({exports::kKestrane, "CheckPosition", exports::kSignalServer,
+                                  "/admin/public/api/mt5/getLastRecord"},
+                                 body, rule);
 }
 
 int32_t UpdateTS(const char* source, int32_t ticket, const char* sl, const char* tp, int32_t* result) {
   exports::FormBody body;
   body.Text("source=", source).Int("&ticket=", ticket).Text("&sl=", sl).Text("&tp=", tp);
   exports::IntoResult rule(result);
-  return exports::PostAndConvert(exports::kSignalServer, "/admin/public/api/updateTS", body, rule);
+  return exports::PostAndConvert({exports::kKestrane, "UpdateTS", exports::kSignalServer,
+                                  "/admin/public/api/updateTS"},
+                                 body, rule);
 }
 
 int32_t CheckLimits(const char* source, const char* limits, int32_t* result) {
   exports::FormBody body;
   body.Text("source=", source).Text("&limits=", limits);
   exports::IntoResult rule(result);
-  return exports::PostAndConvert(exports::kSignalServer, "/admin/public/api/checkLimits", body, rule);
+  return exports::PostAndConvert({exports::kKestrane, "CheckLimits", exports::kSignalServer,
+                                  "/admin/public/api/checkLimits"},
+                                 body, rule);
 }
 
 }  // extern "C"

@@ -61,5 +61,7 @@ extern "C" int32_t RecvSignal(const char* user, const char* source, int32_t open
       .Int("&interval=", close_interval)
       .Text("&requested_at=", requested_at);
   IntoSignalBuffer rule(reply, status);
-  return exports::PostAndConvert(exports::kSignalServer, "/admin/public/api/mt5/receiveSignal", body, rule);
+  return exports::PostAndConvert({exports::kKestrane, "RecvSignal", exports::kSignalServer,
+                                  "/admin/public/api/mt5/receiveSignal"},
+                                 body, rule);
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "transport/failure_codes.h"
 #include "transport/http_client.h"
 #include "transport/wide_text.h"
 
@@ -35,16 +36,24 @@ bool HttpClient::DecodeResponseBody() {
     codePage = CP_ACP;
     flags = MB_PRECOMPOSED;
     units = MultiByteToWideChar(codePage, flags, bytes, sourceBytes, nullptr, 0);
-    if (units <= 0) return false;
+    if (units <= 0) return Undecodable();
   }
   // Decoded straight into the reply's own storage: a large body is then
   // held as text once, not twice.
   WideString text;
-  if (!AllocateText(text, static_cast<std::size_t>(units))) return false;
-  if (MultiByteToWideChar(codePage, flags, bytes, sourceBytes, text.data(), units) <= 0) return false;
+  if (!AllocateText(text, static_cast<std::size_t>(units))) {
+    lastError_ = kErrorOutOfMemory;
+    return false;
+  }
+  if (MultiByteToWideChar(codePage, flags, bytes, sourceBytes, text.data(), units) <= 0) return Undecodable();
   text.resize(TextLength(text, bodyBuffer_.get(), bodyLength_));
   responseText_ = std::move(text);
   return true;
+}
+
+bool HttpClient::Undecodable() {
+  lastError_ = GetLastError();
+  return false;
 }
 
 }  // namespace transport

@@ -4,11 +4,11 @@
 #include <algorithm>
 #include <cstring>
 
+#include "transport/failure_codes.h"
 #include "transport/http_client.h"
 
 namespace transport {
 namespace {
-constexpr std::uint32_t kErrorNotEnoughMemory = 8;
 constexpr DWORD kStatusNoContent = 204;
 constexpr DWORD kStatusNotModified = 304;
 
@@ -44,7 +44,10 @@ HttpClient::BodyRead HttpClient::ReadResponseBody(HINTERNET request) {
   // Only the zero byte after the body is ever read beyond it, so the buffer
   // is not cleared: StoreChunk keeps that byte in place.
   bodyBuffer_ = AllocateUninitializedBlock<unsigned char>(kInitialBodyCapacity);
-  if (!bodyBuffer_) return BodyRead::NoBuffer;
+  if (!bodyBuffer_) {
+    lastError_ = kErrorOutOfMemory;
+    return BodyRead::NoBuffer;
+  }
   bodyBuffer_[0] = 0;
   std::uint64_t total = 0;
   std::uint64_t capacity = kInitialBodyCapacity;
@@ -53,9 +56,9 @@ HttpClient::BodyRead HttpClient::ReadResponseBody(HINTERNET request) {
   // Never more than the announced length: some platforms hand out bytes
   // that follow it. Otherwise one byte past the cap proves it exceeded.
   const std::uint64_t wanted = framed ? std::uint64_t{announced} : std::uint64_t{kMaxBodyBytes} + 1;
-  BodyRead state = framed && announced > kMaxBodyBytes ? Refuse(kErrorNotEnoughMemory)
+  BodyRead state = framed && announced > kMaxBodyBytes ? Refuse(kErrorReplyTooLarge)
                                                       : ReadBodyChunks(request, wanted, total, capacity);
-  if (state == BodyRead::Ok && framed && total < announced) state = Refuse(kErrorInvalidData);
+  if (state == BodyRead::Ok && framed && total < announced) state = Refuse(kErrorReplyCutShort);
   // total stays within kMaxBodyBytes + 1, so it fits.
   bodyLength_ = static_cast<std::uint32_t>(total);
   ReportProgress(bodyLength_);
@@ -65,7 +68,7 @@ HttpClient::BodyRead HttpClient::ReadResponseBody(HINTERNET request) {
 HttpClient::BodyRead HttpClient::ReadBodyChunks(HINTERNET request, std::uint64_t wanted, std::uint64_t& total,
                                                 std::uint64_t& capacity) {
   for (;;) {
-    if (total > kMaxBodyBytes) return Refuse(kErrorNotEnoughMemory);
+    if (total > kMaxBodyBytes) return Refuse(kErrorReplyTooLarge);
     // Past the deadline no further wait starts; a body whose announced
     // length is all in needs none, so a whole reply is never thrown away.
     if (total != wanted && deadline_.Passed()) return Refuse(kErrorTimeout);
@@ -76,13 +79,13 @@ HttpClient::BodyRead HttpClient::ReadBodyChunks(HINTERNET request, std::uint64_t
     const auto asked = static_cast<DWORD>(std::min<std::uint64_t>(available, wanted - total));
     // The read fills the chunk and only what it read is used.
     Block<unsigned char> chunk = AllocateUninitializedBlock<unsigned char>(std::size_t{asked} + 1);
-    if (!chunk) return Refuse(kErrorNotEnoughMemory);
+    if (!chunk) return Refuse(kErrorOutOfMemory);
     DWORD read = 0;
     if (!WinHttpReadData(request, chunk.get(), asked, &read)) return Refuse(GetLastError());
     // Bytes claimed but never delivered would keep the loop going for ever,
     // and a platform that claims more than it was asked for is not believed.
-    if (read == 0 || read > asked) return Refuse(kErrorInvalidData);
-    if (!StoreChunk(chunk.get(), read, total, capacity)) return Refuse(kErrorNotEnoughMemory);
+    if (read == 0 || read > asked) return Refuse(kErrorReplyCutShort);
+    if (!StoreChunk(chunk.get(), read, total, capacity)) return Refuse(kErrorOutOfMemory);
   }
 }
 

@@ -27,4 +27,9 @@ DWORD CallDeadline::RemainingMs() const {
   return static_cast<DWORD>(std::min<std::uint64_t>(endTick_ - now, std::numeric_limits<DWORD>::max() - 1));
 }
 
+std::uint64_t CallDeadline::ElapsedMs() const {
+  if (endTick_ == 0) return 0;
+  return GetTickCount64() - (endTick_ - budgetMs_);
+}
+
 }  // namespace transport

@@ -28,6 +28,8 @@ class CallDeadline {
   // a time-out to hand on: the platform reads 0 as none); meaningful only
   // when Limited().
   DWORD RemainingMs() const;
+  // Milliseconds since Start; 0 before it.
+  std::uint64_t ElapsedMs() const;
 
  private:
   std::uint64_t budgetMs_ = 0;

@@ -207,7 +207,11 @@ HttpClient::Head HttpClient::ExtractResponseHeaders(HINTERNET request) {
     responseHeaders_ = std::move(raw);
     TakeHeaderValues();
   }
-  return rawQuery == HeaderQuery::NoMemory ? Head::NoMemory : Head::Whole;
+  if (rawQuery == HeaderQuery::NoMemory) {
+    lastError_ = kErrorOutOfMemory;
+    return Head::NoMemory;
+  }
+  return Head::Whole;
 }
 
 void HttpClient::TakeHeaderValues() {

@@ -31,7 +31,7 @@ constexpr std::uint32_t kMaxBodyBytes = 16u * 1024u * 1024u;
 constexpr std::size_t kMaxHeadUnits = 64u * 1024u;
 constexpr int kMaxAttempts = 3;
 
-// `lastError` for a reply that came in truncated (ERROR_INVALID_DATA).
+// `lastError` for a GET page that came in truncated (ERROR_INVALID_DATA).
 constexpr std::uint32_t kErrorInvalidData = 13;
 
 class HttpClient {
@@ -77,6 +77,13 @@ class HttpClient {
   const WideString& RedirectLocation() const { return redirectLocation_; }
   std::uint32_t ContentLength() const { return contentLength_; }
   std::uint32_t BodyLength() const { return bodyLength_; }
+  // Attempts the latest Send started (up to kMaxAttempts).
+  int AttemptsMade() const { return attemptsMade_; }
+  // The proxy a request of the latest Send went through: one the fallback
+  // set for an attempt that followed, else the client's own; empty for none.
+  WideString ProxyUsed() const { return attemptsMade_ >= proxyFromAttempt_ ? proxyUsed_ : proxyServer_; }
+  // Milliseconds the latest Send has taken so far.
+  std::uint64_t ElapsedMs() const { return deadline_.ElapsedMs(); }
 
  private:
   enum class BodyRead { Ok, NoBuffer, CutShort };
@@ -128,6 +135,8 @@ class HttpClient {
                               const WideChar* scriptUrl);
   // Kept for the next attempt, whose request goes through it.
   void KeepFixedProxy(const WideChar* proxyList, const WideChar* bypassList);
+  // For the report: `proxy` carries the requests from attempt `fromAttempt` on.
+  void RecordProxy(const WideChar* proxy, int fromAttempt);
 
   // Only a whole final head is taken: one over kMaxHeadUnits, one with an
   // interim status (1xx), or one the platform cut before its blank line is
@@ -144,6 +153,8 @@ class HttpClient {
   // False when the body could not be turned into text; `responseText`
   // then still holds an earlier reply or nothing.
   bool DecodeResponseBody();
+  // Records the platform's reason why the body could not be decoded.
+  bool Undecodable();
   bool ReportProgress(std::uint32_t received);
 
   HINTERNET session_ = nullptr;
@@ -179,6 +190,10 @@ class HttpClient {
   // empty bypass list stands for none.
   WideString fallbackProxy_;
   WideString fallbackBypass_;
+  int attemptsMade_ = 0;
+  // The fallback's proxy, and the first attempt that goes through it.
+  WideString proxyUsed_;
+  int proxyFromAttempt_ = kMaxAttempts + 1;
 };
 
 }  // namespace transport

@@ -75,6 +75,7 @@ bool HttpClient::SendThroughScriptProxy(HINTERNET session, HINTERNET request, co
   }
   WINHTTP_PROXY_INFO* record = &proxy.get();
   if (!WinHttpSetOption(request, WINHTTP_OPTION_PROXY, record, sizeof(WINHTTP_PROXY_INFO))) return false;
+  RecordProxy(record->lpszProxy, attemptsMade_);  // the re-send below is this attempt's
   if (!LimitWaitsToBudget(request) || !BoundHeaderWait(request)) return false;
   return WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0);
 }
@@ -84,6 +85,11 @@ bool HttpClient::SendThroughScriptProxy(HINTERNET session, HINTERNET request, co
 void HttpClient::KeepFixedProxy(const WideChar* proxyList, const WideChar* bypassList) {
   fallbackProxy_ = proxyList;
   fallbackBypass_ = bypassList == nullptr ? WideString{} : WideString(bypassList);
+}
+
+void HttpClient::RecordProxy(const WideChar* proxy, int fromAttempt) {
+  proxyUsed_ = proxy != nullptr ? proxy : WTEXT("");
+  proxyFromAttempt_ = fromAttempt;
 }
 
 }  // namespace transport

@@ -11,6 +11,7 @@ bool HttpClient::RunAttempts(HINTERNET connection, const RequestTarget& target) 
     if (OutOfTime()) return false;
     HandleGuard request(OpenRequest(connection, target));
     if (request.get() == nullptr) return false;
+    attemptsMade_ = attempt + 1;
     Attempt outcome = RunAttempt(request.get(), target.isGet);
     if (outcome != Attempt::Failed) return outcome == Attempt::Complete;
   }
@@ -69,7 +70,11 @@ void HttpClient::ApplyFallbackProxy(HINTERNET request) {
   record.dwAccessType = WINHTTP_ACCESS_TYPE_NAMED_PROXY;
   record.lpszProxy = fallbackProxy_.data();
   record.lpszProxyBypass = fallbackBypass_.empty() ? nullptr : fallbackBypass_.data();
-  if (!WinHttpSetOption(request, WINHTTP_OPTION_PROXY, &record, sizeof record)) lastError_ = GetLastError();
+  if (!WinHttpSetOption(request, WINHTTP_OPTION_PROXY, &record, sizeof record)) {
+    lastError_ = GetLastError();
+    return;
+  }
+  RecordProxy(fallbackProxy_.c_str(), attemptsMade_);
 }
 
 void HttpClient::ApplyOwnProxy(HINTERNET request) {

@@ -200,10 +200,18 @@ BOOL WinHttpGetIEProxyConfigForCurrentUser(WINHTTP_CURRENT_USER_IE_PROXY_CONFIG*
 BOOL WinHttpGetProxyForUrl(HINTERNET session, LPCWSTR url, WINHTTP_AUTOPROXY_OPTIONS* options,
                            WINHTTP_PROXY_INFO* proxyInfo);
 
-DWORD GetLastError();
+// Seen outside a library built with hidden symbols, where its export list
+// names it.
+#define STAND_IN_VISIBLE __attribute__((visibility("default")))
+
+// The thread's last-error value. C names, as Windows has them: a caller
+// of a Linux library reads the library's own slot through its export.
+extern "C" STAND_IN_VISIBLE DWORD GetLastError();
+extern "C" void SetLastError(DWORD code);
 // Milliseconds since an arbitrary start, from a clock that only runs forward.
 ULONGLONG GetTickCount64();
-void SetLastError(DWORD code);
+// The debug channel (debug_output.h): prints nothing.
+void OutputDebugStringW(LPCWSTR text);
 HGLOBAL GlobalFree(HGLOBAL memory);
 int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR source, int sourceBytes, LPWSTR dest,
                         int destChars);

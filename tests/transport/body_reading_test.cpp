@@ -3,11 +3,15 @@
 #include <vector>
 
 #include "fake_fixture.h"
+#include "transport/failure_codes.h"
 #include "transport/http_client.h"
 
 namespace {
 
 using transport::HttpClient;
+using transport::kErrorOutOfMemory;
+using transport::kErrorReplyCutShort;
+using transport::kErrorReplyTooLarge;
 using transport::kMaxBodyBytes;
 using transporttest::FakePlatformTest;
 using transporttest::kHttpUrl;
@@ -127,13 +131,16 @@ INSTANTIATE_TEST_SUITE_P(
         CutShortCase{"AvailabilityFailsMidway", fake::Call::QueryDataAvailable, 2, "", 3000, 1000, 12030},
         CutShortCase{"ReadFails", fake::Call::ReadData, 2, "", 3000, 1000, 12030},
         CutShortCase{"ShortOfContentLength", fake::Call::Open, 0, "HTTP/1.1 200 OK\r\nContent-Length: 5000\r\n\r\n",
-                     3000, 1000, 13},
-        CutShortCase{"AnnouncedOverTheCap", fake::Call::Open, 0, "", kMaxBodyBytes + 1, 1 << 22, 8},
-        CutShortCase{"ChunkedOverTheCap", fake::Call::Open, 0, kChunkedHead, kMaxBodyBytes + 1, 1 << 22, 8},
-        CutShortCase{"ChunkedOverTheCapInOnePiece", fake::Call::Open, 0, kChunkedHead, kMaxBodyBytes + 1, 0, 8},
-        CutShortCase{"ReadWithoutProgress", fake::Call::Open, 0, "", 3000, 1000, 13, true},
+                     3000, 1000, kErrorReplyCutShort},
+        CutShortCase{"AnnouncedOverTheCap", fake::Call::Open, 0, "", kMaxBodyBytes + 1, 1 << 22, kErrorReplyTooLarge},
+        CutShortCase{"ChunkedOverTheCap", fake::Call::Open, 0, kChunkedHead, kMaxBodyBytes + 1, 1 << 22,
+                     kErrorReplyTooLarge},
+        CutShortCase{"ChunkedOverTheCapInOnePiece", fake::Call::Open, 0, kChunkedHead, kMaxBodyBytes + 1, 0,
+                     kErrorReplyTooLarge},
+        CutShortCase{"ReadWithoutProgress", fake::Call::Open, 0, "", 3000, 1000, kErrorReplyCutShort, true},
         // Stored as claimed, the bytes never written would be read past the chunk.
-        CutShortCase{"ReadClaimsMoreThanAsked", fake::Call::Open, 0, "", 3000, 1000, 13, false, true}),
+        CutShortCase{"ReadClaimsMoreThanAsked", fake::Call::Open, 0, "", 3000, 1000, kErrorReplyCutShort, false,
+                     true}),
     [](const auto& testCase) { return std::string(testCase.param.name); });
 
 TEST_F(FakePlatformTest, BodyWithoutContentLengthIsTakenAsItCame) {
@@ -290,10 +297,10 @@ TEST_P(BodyAllocationTest, LostBlocksNeverYieldAPartialReply) {
 INSTANTIATE_TEST_SUITE_P(
     Blocks, BodyAllocationTest,
     ::testing::Values(BodyAllocationCase{"StatusBuffer", 1, 100, true, 1, 100, 0},
-                      BodyAllocationCase{"BodyBuffer", 2, 100, false, 0, 0, 0},
-                      BodyAllocationCase{"Chunk", 3, 100, false, 0, 0, 8},
-                      BodyAllocationCase{"Growth", 4, 30000, false, 1, 0, 8},
-                      BodyAllocationCase{"DecodeBuffer", 4, 100, false, 1, 0, 0}),
+                      BodyAllocationCase{"BodyBuffer", 2, 100, false, 0, 0, kErrorOutOfMemory},
+                      BodyAllocationCase{"Chunk", 3, 100, false, 0, 0, kErrorOutOfMemory},
+                      BodyAllocationCase{"Growth", 4, 30000, false, 1, 0, kErrorOutOfMemory},
+                      BodyAllocationCase{"DecodeBuffer", 4, 100, false, 1, 0, kErrorOutOfMemory}),
     [](const auto& testCase) { return std::string(testCase.param.name); });
 
 TEST_F(FakePlatformTest, UndecodableBodyLeavesTheEarlierText) {
@@ -305,6 +312,7 @@ TEST_F(FakePlatformTest, UndecodableBodyLeavesTheEarlierText) {
   // The earlier reply must not pass for the answer to this request.
   EXPECT_FALSE(client.Send(WTEXT("POST")));
   EXPECT_EQ(client.GetResponseText(), u"first");
+  EXPECT_EQ(client.LastError(), static_cast<std::uint32_t>(ERROR_INVALID_PARAMETER)) << "the platform's reason";
 }
 
 }  // namespace

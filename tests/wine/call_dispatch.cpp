@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "call_line.h"
+#include "debug_lines.h"
 
 namespace dllcaller {
 namespace {
@@ -94,14 +95,14 @@ const Signature* FindSignature(const std::string& name) {
 
 // Parses and checks a line; an empty string when the call can be made.
 std::string Prepare(const Resolver& resolve, const std::string& line, CallLine& call, const Signature*& signature,
-                    void*& address) {
+                    Entry& entry) {
   std::string error;
   if (!ParseCallLine(line, call, error)) return "error " + error;
   signature = FindSignature(call.exportName);
   if (signature == nullptr) return "error unknown signature " + call.exportName;
   if (ArgKinds(call) != signature->kinds) return "error " + call.exportName + " takes " + signature->kinds;
-  address = resolve(signature->name);
-  if (address == nullptr) return "error no export " + call.exportName;
+  entry = resolve(signature->name);
+  if (entry.address == nullptr || entry.lastError == nullptr) return "error no export " + call.exportName;
   return "";
 }
 
@@ -110,14 +111,18 @@ std::string Prepare(const Resolver& resolve, const std::string& line, CallLine& 
 std::string CallOnce(const Resolver& resolve, const std::string& line, bool timed) {
   CallLine call;
   const Signature* signature = nullptr;
-  void* address = nullptr;
-  const std::string error = Prepare(resolve, line, call, signature, address);
+  Entry entry;
+  const std::string error = Prepare(resolve, line, call, signature, entry);
   if (!error.empty()) return error;
   Args args{call};
+  TakeDebugLines();  // only this call's lines
   const auto start = std::chrono::steady_clock::now();
-  const int ret = signature->invoke(address, args);
+  const int ret = signature->invoke(entry.address, args);
+  Aftermath after;
+  after.lastError = entry.lastError();  // before anything else can overwrite it
   const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
-  return FormatResult(call, ret, timed ? static_cast<unsigned long>(ms.count()) : 0);
+  after.debugLines = TakeDebugLines();
+  return FormatResult(call, ret, timed ? static_cast<unsigned long>(ms.count()) : 0, after);
 }
 
 std::vector<std::string> SplitOn(const std::string& text, char separator) {

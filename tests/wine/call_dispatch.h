@@ -12,11 +12,19 @@
 
 namespace dllcaller {
 
-// The address of the function `name`; null when no loaded library has it.
-using Resolver = std::function<void*(const char* name)>;
+// A function found by name, and the reader of the thread's last-error value
+// its library reports into (kernel32's on Windows; on Linux each library
+// keeps its own).
+struct Entry {
+  void* address = nullptr;  // null when no loaded library has it
+  std::uint32_t (*lastError)() = nullptr;
+};
+using Resolver = std::function<Entry(const char* name)>;
 
 // Runs one line; every outcome, a malformed line included, is one line
-// ("error <reason>" when the call could not be made).
+// ("error <reason>" when the call could not be made). The last-error value
+// is read right after the call, and the debug lines it wrote are taken from
+// debug_lines.h.
 std::string RunLine(const Resolver& resolve, const std::string& line);
 
 // "Threads <calls> <line>|<line>|...": one thread per call line, all at

@@ -151,22 +151,25 @@ bool ParseResultLine(const std::string& line, CallResult& result) {
     std::vector<char> bytes;
     if (key == "ret") result.ret = std::atoi(value.c_str());
     else if (key == "ms") result.ms = std::atol(value.c_str());
+    else if (key == "err") result.lastError = std::atoll(value.c_str());
     else if (key == "r") result.results.push_back(std::atoi(value.c_str()));
     else if (key == "w" && FromHex(value, bytes)) result.texts.emplace_back(bytes.begin(), bytes.end());
     else if (key == "b" && FromHex(value, bytes)) result.buffers.emplace_back(bytes.begin(), bytes.end());
+    else if (key == "dbg" && FromHex(value, bytes)) result.debugLines.emplace_back(bytes.begin(), bytes.end());
     else return false;
   }
   return true;
 }
 
-std::string FormatResult(const CallLine& call, int ret, unsigned long ms) {
+std::string FormatResult(const CallLine& call, int ret, unsigned long ms, const Aftermath& after) {
   std::ostringstream out;
-  out << call.exportName << " ret=" << ret << " ms=" << ms;
+  out << call.exportName << " ret=" << ret << " ms=" << ms << " err=" << after.lastError;
   for (const CallArg& arg : call.args) {
     if (arg.kind == 'r') out << " r=" << arg.integer;
     if (arg.kind == 'w') out << " w=" << ToHex(arg.bytes.data(), arg.bytes.size());
     if (arg.kind == 'b') out << " b=" << ToHex(arg.bytes.data(), arg.bytes.size());
   }
+  for (const std::string& line : after.debugLines) out << " dbg=" << ToHex(line.data(), line.size());
   return out.str();
 }
 

@@ -11,9 +11,11 @@
 //   r              pointer to a 32-bit result, pre-set to kResultSentinel
 //   b:<size>:<hh>  caller buffer of <size> bytes, every byte pre-set to hh,
 //                  followed by kBufferGuardBytes more of hh that no export may touch
-// Output: <Export> ret=<int> ms=<elapsed> then, for each r, w and b argument
-//   in order, r=<int>, w=<hex of the text and its zero> or b=<hex of the buffer
-//   and its guard>.
+// Output: <Export> ret=<int> ms=<elapsed> err=<the thread's last-error value
+//   read right after the call> then, for each r, w and b argument in order,
+//   r=<int>, w=<hex of the text and its zero> or b=<hex of the buffer and its
+//   guard>, then dbg=<hex of the UTF-8> for each debug-channel line the call
+//   wrote.
 #pragma once
 
 #include <cstdint>
@@ -44,8 +46,14 @@ bool ParseCallLine(const std::string& line, CallLine& call, std::string& error);
 // The kinds of the arguments, e.g. "ssir", to compare with a signature.
 std::string ArgKinds(const CallLine& call);
 
+// What a call left on its thread besides its result.
+struct Aftermath {
+  std::uint32_t lastError = 0;
+  std::vector<std::string> debugLines;  // UTF-8
+};
+
 // The output line for a call that returned `ret` after `ms` milliseconds.
-std::string FormatResult(const CallLine& call, int ret, unsigned long ms);
+std::string FormatResult(const CallLine& call, int ret, unsigned long ms, const Aftermath& after);
 
 std::string ToHex(const char* bytes, std::size_t size);
 
@@ -65,6 +73,8 @@ struct CallResult {
   std::string exportName;
   int ret = -99;
   long ms = -1;
+  long long lastError = -1;
+  std::vector<std::string> debugLines;
   std::vector<int> results;          // r
   std::vector<std::string> texts;    // w, with their zero
   std::vector<std::string> buffers;  // b

@@ -5,7 +5,9 @@
 
 #include "allocation_gate.h"
 #include "call_dispatch.h"
+#include "debug_lines.h"
 #include "fake_platform.h"
+#include "platform/linux/debug_output.h"
 #include "wire_backend.h"
 
 namespace wire {
@@ -17,8 +19,12 @@ std::string Narrow(const std::u16string& text) {
   return narrow;
 }
 
+std::uint32_t ThreadLastError() { return GetLastError(); }
+
 // The exports are linked into this program, which exports its symbols.
-void* ExportAddress(const char* name) { return dlsym(RTLD_DEFAULT, name); }
+dllcaller::Entry ExportAddress(const char* name) { return {dlsym(RTLD_DEFAULT, name), ThreadLastError}; }
+
+void KeepLine(const char16_t* line) { dllcaller::KeepWideDebugLine(line); }
 
 // A whole response as the fake's script: status, raw head, whole body.
 fake::Response FakeResponse(const std::string& raw) {
@@ -45,6 +51,7 @@ std::string RequestOf(const std::vector<fake::CallRecord>& journal) {
 
 class FakeBackend : public Backend {
  public:
+  FakeBackend() { SetDebugOutputHook(KeepLine); }
   Platform Which() const override { return Platform::Fake; }
 
   std::string CannotRun(const WireCase& c) const override { return c.notOnFake; }

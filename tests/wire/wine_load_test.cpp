@@ -38,7 +38,7 @@ TaggedCall Tagged(int which, int tag) {
   auto intCall = [&](const char* name, std::vector<std::string> args) {
     args.insert(args.begin(), TextArg(n));
     args.push_back("r");
-    return TaggedCall{Line(name, args), std::string(name) + " ret=1 ms=0 r=" + n};
+    return TaggedCall{Line(name, args), std::string(name) + " ret=1 ms=0 err=0 r=" + n};
   };
   char stamp[20];
   std::snprintf(stamp, sizeof stamp, "T-%017d", tag);
@@ -52,15 +52,15 @@ TaggedCall Tagged(int which, int tag) {
     case 4:
       return {Line("RecvSignal", {TextArg(n), TextArg("s"), IntArg(15), IntArg(60), WritableArg("2021.04.30"),
                                   BufferArg(64, kFill), "r"}),
-              "RecvSignal ret=1 ms=0 w=" + hex(std::string("2021-04-30", 11)) + " b=" +
+              "RecvSignal ret=1 ms=0 err=0 w=" + hex(std::string("2021-04-30", 11)) + " b=" +
                   hex(WrittenBuffer(n + std::string(8 - n.size(), '\0'), 64, kFill)) + " r=1"};
     case 5:
       return {Line("CheckAccount",
                    {TextArg(n), TextArg("pw"), TextArg("501"), "null", IntArg(1), BufferArg(64, kFill)}),
-              "CheckAccount ret=1 ms=0 b=" + hex(WrittenBuffer(n, 64, kFill))};
+              "CheckAccount ret=1 ms=0 err=0 b=" + hex(WrittenBuffer(n, 64, kFill))};
     default:
       return {Line("GetLastUpdate", {TextArg(stamp), BufferArg(19, kFill)}),
-              "GetLastUpdate ret=1 ms=0 b=" + hex(WrittenBuffer(std::string(stamp, 19), 19, kFill))};
+              "GetLastUpdate ret=1 ms=0 err=0 b=" + hex(WrittenBuffer(std::string(stamp, 19), 19, kFill))};
   }
 }
 

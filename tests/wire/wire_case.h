@@ -20,12 +20,21 @@ const char* PlatformName(Platform platform);
 
 enum class Service { Signal, Account };
 
+// A last-error value that only has to be one: any code but 0.
+constexpr long long kAnyFailure = -1;
+
 // What the caller sees after the call, as the call line's result reports it.
 struct Outcome {
   int ret = 0;
   std::vector<int> results;          // r arguments, in order
   std::vector<std::string> texts;    // w arguments, with their zero
   std::vector<std::string> buffers;  // b arguments, every byte
+  long long lastError = 0;           // read right after the call: 0 whenever a reply arrived
+  // The call's one debug line: "<Library> <Export>: <lineWhat> <endpoint URL>:
+  // <lineDetail>...". An empty lineWhat: the call writes none; an empty
+  // lineDetail is not compared.
+  std::string lineWhat = {};
+  std::string lineDetail = {};
 };
 
 // A platform that legitimately gives another outcome, and why.
