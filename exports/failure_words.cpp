@@ -28,6 +28,9 @@ constexpr Words kWords[] = {
     {ERROR_WINHTTP_SECURE_CHANNEL_ERROR, "secure channel failed"},
     {ERROR_WINHTTP_SECURE_FAILURE, "certificate refused"},
     {ERROR_WINHTTP_AUTODETECTION_FAILED, "proxy not found"},
+    // What Wine's WinHTTP hands on from Winsock.
+    {10054, "connection reset"},
+    {10060, "wait timed out"},
     {transport::kErrorReplyCutShort, "reply cut short"},
     {transport::kErrorReplyTooLarge, "reply over 16 MiB"},
     {transport::kErrorInterimResponse, "interim response"},

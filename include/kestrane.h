@@ -73,6 +73,9 @@
  *   12030  connection broken: it broke off mid-exchange
  *   12152  invalid response: the answer was not HTTP
  *   12180  proxy not found: no proxy auto-configuration script could be used
+ * Under Wine its WinHTTP passes some of Winsock's codes on instead:
+ *   10054  connection reset: the server reset the connection
+ *   10060  wait timed out: a wait ran into its time-out
  * Windows' own:
  *   87     invalid parameter: nothing was sent, a number was NaN or
  *          infinite (UpdateBalance, UpdateHistory)

@@ -100,7 +100,7 @@ std::vector<std::pair<unsigned long, std::string>> HeaderTable(const std::string
 TEST(PublicCodeTable, EveryListedCodeReadsAsTheHeadersSay) {
   for (const char* header : {"kestrane.h", "falloway.h"}) {
     const auto table = HeaderTable(std::string(KT_PUBLIC_HEADERS_DIR) + "/" + header);
-    EXPECT_EQ(table.size(), 15u) << header;
+    EXPECT_EQ(table.size(), 17u) << header;
     for (const auto& [code, words] : table) {
       EXPECT_EQ(exports::FailureWords(static_cast<std::uint32_t>(code)), words) << header << " " << code;
     }

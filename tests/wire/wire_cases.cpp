@@ -497,9 +497,17 @@ void AddRefusedCertificates(std::vector<WireCase>& t) {
       {"IssuedForTheAddressNotTheName", TestCertificate::LoopbackIp},
   };
   for (const auto& [name, certificate] : refused) {
-    for (WireCase c : {Row(std::string("Certificate_") + name + "_CheckLimits", CheckLimits(), Plain("42"), kNoReply),
-                       Row(std::string("Certificate_") + name + "_CheckAccount", CheckAccount("e", "pw", "1", "", 1),
-                           Utf8("OK"), Text(0, ""))}) {
+    const auto refusedAs = [](Outcome outcome, unsigned long code, const char* words) {
+      return Unanswered(std::move(outcome), code, After(3, code, words));
+    };
+    for (WireCase c :
+         {Row(std::string("Certificate_") + name + "_CheckLimits", CheckLimits(), Plain("42"),
+              refusedAs(Int(0, -1), 12175, "certificate refused")),
+          Row(std::string("Certificate_") + name + "_CheckAccount", CheckAccount("e", "pw", "1", "", 1), Utf8("OK"),
+              refusedAs(Text(0, ""), 12175, "certificate refused"))}) {
+      Outcome underWine = refusedAs(c.expected, 12157, "secure channel failed");
+      c.deviations.push_back(
+          {Platform::Wine, underWine, 0, "Wine's WinHTTP reports a refused certificate as a failed handshake"});
       c.certificate = certificate;
       c.connections = 0;
       c.maxMs = 10000;
@@ -534,14 +542,22 @@ void AddFraming(std::vector<WireCase>& t) {
       ->deviations.push_back({Platform::Wine, Answered(42), 1,
                               "Wine's WinHTTP ends a chunked body at the close without error: the cut cannot be seen"});
   wire("Body_ResetMidBody", Steps({Step::SendThenReset(kOk + "Content-Length: 100\r\n\r\n0123456789")}), kBrokenOff)
-      ->deviations.push_back(kEndSeenShort);
+      ->deviations.push_back({Platform::Wine, NoReply(1, 10054, "connection reset"), 1,
+                              "Wine's WinHTTP hands on Winsock's code for the reset"});
   t.push_back(Row("Body_ZeroByteEndsTheText", CheckLimits(), Plain(std::string("4\0" "2", 3)), Answered(4)));
   wire("Head_JustUnder64KiB", Answer(HeadOfSize(65535)), Answered(42));
   // Windows' WinHTTP refuses a head over 64 KiB, Wine's does not: our own check makes them one.
-  wire("Head_JustOver64KiB", Answer(HeadOfSize(65537)), kNoReply, 3);
+  const Outcome kInvalidResponse = NoReply(3, 12152, "invalid response");
+  wire("Head_JustOver64KiB", Answer(HeadOfSize(65537)), kInvalidResponse, 3)
+      ->deviations.push_back({Platform::Wine, NoReply(3, KT_ERROR_HEAD_TOO_LARGE, "head over 64 KiB"), 3,
+                              "Wine's WinHTTP takes a head over 64 KiB: our own check refuses it"});
   // Wine's WinHTTP hands such heads back as whole; only a head that ended in its blank line is taken.
-  wire("Head_CutBeforeItsBlankLine", Answer(kOk + "Content-Length: 2\r\n"), kNoReply, 3);
-  wire("Head_LineWithoutColon", Answer(kOk + "NoColonHere\r\nContent-Length: 2\r\n\r\n42"), kNoReply, 3);
+  const Deviation cutHead{Platform::Wine, NoReply(3, KT_ERROR_INCOMPLETE_HEAD, "incomplete head"), 3,
+                          "Wine's WinHTTP hands back the head read so far as whole: our own check refuses it"};
+  wire("Head_CutBeforeItsBlankLine", Answer(kOk + "Content-Length: 2\r\n"), kInvalidResponse, 3)
+      ->deviations.push_back(cutHead);
+  wire("Head_LineWithoutColon", Answer(kOk + "NoColonHere\r\nContent-Length: 2\r\n\r\n42"), kInvalidResponse, 3)
+      ->deviations.push_back(cutHead);
   // Bodies at the cap: read whole; one byte more is never a reply, whatever the framing.
   const Outcome kTooLarge = NoReply(1, KT_ERROR_REPLY_TOO_LARGE, "reply over 16 MiB");
   wire("Cap_ContentLengthOf16MiBReadWhole", [] { return std::vector<Step>{
@@ -559,7 +575,7 @@ void AddFraming(std::vector<WireCase>& t) {
   wire("Status_ContinueFirst", Answer("HTTP/1.1 100 Continue\r\n\r\n" + fine), Answered(42))
       ->deviations.push_back({Platform::Wine, kNoReply, 3, "Wine's WinHTTP fails an answer that starts with 100"});
   wire("Status_ProcessingFirst", Answer("HTTP/1.1 102 Processing\r\n\r\n" + fine), Answered(42))
-      ->deviations.push_back({Platform::Wine, kNoReply, 3,
+      ->deviations.push_back({Platform::Wine, NoReply(3, KT_ERROR_INTERIM_RESPONSE, "interim response"), 3,
                               "Wine's WinHTTP takes a 102 for the final answer, which is no reply"});
   wire("Status_NoContentWithContentLength", Answer("HTTP/1.1 204 No Content\r\nContent-Length: 5\r\n\r\n"),
        Answered(0));
@@ -631,8 +647,10 @@ void AddSequences(std::vector<WireCase>& t) {
       "Sequence_InterimBeforeEachAnswer",
       Numbered([plain](const std::string& source) { return "HTTP/1.1 102 Processing\r\n\r\n" + plain(source); }), 2,
       {{CheckLimits("31"), Answered(31)}, {CheckLimits("32"), Answered(32)}});
-  interim.deviations.push_back(
-      {Platform::Wine, kNoReply, 6, "Wine's WinHTTP takes each 102 for the final answer, which is no reply", {kNoReply}});
+  const Outcome refusedInterim = NoReply(3, KT_ERROR_INTERIM_RESPONSE, "interim response");
+  interim.deviations.push_back({Platform::Wine, refusedInterim, 6,
+                                "Wine's WinHTTP takes each 102 for the final answer, which is no reply",
+                                {refusedInterim}});
   t.push_back(interim);
   // The first answer's chunked body is cut by the close, every later one whole.
   WireCase cut = Sequence("Sequence_CutChunkedBodyThenAPlainCall", [plain] {
@@ -642,7 +660,7 @@ void AddSequences(std::vector<WireCase>& t) {
           return kChunked + D(static_cast<long long>(source.size())) + "\r\n" + source + "\r\n";
         }),
         Step::RespondTo([plain](const std::string& request) { return plain(SourceOf(request)); })};
-  }, 2, {{CheckLimits("41"), kNoReply}, {CheckLimits("42"), Answered(42)}});
+  }, 2, {{CheckLimits("41"), NoReply(1, 12030, "connection broken")}, {CheckLimits("42"), Answered(42)}});
   cut.deviations.push_back({Platform::Wine, Answered(41), 2,
                             "Wine's WinHTTP ends a chunked body at the close without error: the cut cannot be seen; "
                             "the next call gets its own answer",
