@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Builds every libFuzzer target with clang (build-hardening-fuzz) and runs
 # each for a bounded time: the transport's response parser, header
-# extraction and body decoding, and the pattern engine. Not part of the CI
-# run. Prints executions and findings per target; crash-*/timeout-* files
-# are left in build-hardening-fuzz/findings/<target>/.
+# extraction and body decoding, and the pattern engine (scripts/test-all.sh
+# runs it for a few seconds per target). Prints executions and this run's
+# findings per target; crash-*/timeout-* files are left in
+# build-hardening-fuzz/findings/<target>/.
 # Usage: scripts/fuzz-all.sh [seconds per target, default 120] [target...]
 # (all four targets when none is named)
 set -euo pipefail
@@ -36,6 +37,9 @@ for target in "${targets[@]}"; do
   scratch=$(mktemp -d)
   mkdir -p "$findings"
   log="$findings/run.log"
+  # Only this run's findings count; earlier ones stay for reading.
+  started="$findings/.started"
+  touch "$started"
   echo "== $target for ${seconds}s"
   # New inputs go to a scratch corpus, so the kept one stays small.
   set +e
@@ -45,7 +49,7 @@ for target in "${targets[@]}"; do
   set -e
   rm -rf "$scratch"
   runs=$(grep -Eo 'stat::number_of_executed_units: *[0-9]+' "$log" | grep -Eo '[0-9]+$' || echo "?")
-  found=$(find "$findings" -name 'crash-*' -o -name 'timeout-*' -o -name 'oom-*' -o -name 'leak-*' | wc -l)
+  found=$(find "$findings" -newer "$started" \( -name 'crash-*' -o -name 'timeout-*' -o -name 'oom-*' -o -name 'leak-*' \) | wc -l)
   summary+=("$target: $runs executions, $found findings (exit $rc)")
   ((rc == 0 && found == 0)) || status=1
 done

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Runs every test from nothing: installs what is missing, builds the Windows
 # DLLs (mingw-w64), the Linux build (which also checks those DLLs and runs
-# them under Wine) and the sanitizer build, runs ctest in both Linux builds
-# and ends with one summary line over all runs.
+# them under Wine) and the sanitizer build, runs ctest in both Linux builds,
+# gives each fuzz target a short run and ends with one summary line over
+# all runs.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
@@ -21,6 +22,8 @@ declare -A needs=(
   [libssl-dev]=/usr/include/openssl/ssl.h
   [zip]=/usr/bin/zip
   [osslsigncode]=/usr/bin/osslsigncode
+  [clang]=/usr/bin/clang++
+  [libclang-rt-14-dev]=/usr/lib/llvm-14/lib/clang/14.0.6/lib/linux/libclang_rt.fuzzer-x86_64.a
 )
 
 install_missing() {
@@ -68,6 +71,26 @@ run_ctest() {
   failed=$((failed + bad))
 }
 
+# Each fuzz target built with clang and run for a few seconds, counted as
+# one test: a target that found something fails, and so does the stage
+# when the targets do not build.
+fuzz_smoke() {
+  local out ran ok
+  out=$(mktemp)
+  log "fuzz smoke: scripts/fuzz-all.sh 5"
+  scripts/fuzz-all.sh 5 2>&1 | tee "$out"
+  ran=$(grep -cE '^[a-z_]+_fuzzer: ' "$out")
+  ok=$(grep -cE '^[a-z_]+_fuzzer: [0-9]+ executions, 0 findings \(exit 0\)$' "$out")
+  rm -f "$out"
+  if ((ran == 0)); then
+    echo "FAILED: the fuzz targets did not build"
+    failed=$((failed + 1))
+    return
+  fi
+  passed=$((passed + ok))
+  failed=$((failed + ran - ok))
+}
+
 build_and_test() {
   local preset=$1
   stage cmake --preset "$preset" || return
@@ -83,6 +106,7 @@ build_and_test linux
 # Nothing of the Wine tests may outlive the run, even when ctest was cut short.
 scripts/wine-env.sh stop "$PWD/build/linux/wineprefix" || true
 build_and_test linux-asan
+fuzz_smoke
 
 echo
 echo "$passed passed, $failed failed"

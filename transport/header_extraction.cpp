@@ -5,12 +5,13 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <cstring>
+#include <emmintrin.h>
 #include <limits>
 #include <string>
 #include <vector>
 
 #include "pattern/pattern_search.h"
+#include "pattern/text_fold.h"
 #include "transport/failure_codes.h"
 #include "transport/form_post.h"
 #include "transport/http_client.h"
@@ -48,48 +49,48 @@ bool Found(const WideChar* pattern, const WideChar* text, std::vector<WideString
   return pattern::FindPatternGroups(pattern, text, captures, values) && !captures.empty();
 }
 
-// Equal for the two cases of an ASCII letter (and for some other pairs):
-// a cheap test that a unit may be the lead's, exact only with AsciiLower.
-WideChar Loosely(WideChar unit) { return static_cast<WideChar>(unit | 0x20); }
+// The same for the two cases of an ASCII letter, but also for other pairs
+// ('@' and '`', '[' and '{', ...): not a fold but a cheap pre-filter, taken
+// eight units at a time. A unit that passes it is compared exactly
+// (FoldAscii) before it counts.
+WideChar PrefilterKey(WideChar unit) { return static_cast<WideChar>(unit | 0x20); }
+
+// Eight units' keys at once, in SSE2 (which every x86-64 machine has).
+__m128i PrefilterKeys(const WideChar* units) {
+  return _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(units)), _mm_set1_epi16(0x20));
+}
+
+bool AnyFlag(__m128i flags) { return _mm_movemask_epi8(flags) != 0; }
 
 // Whether `lead` (lower case) begins at `units`, ignoring ASCII case. A
 // zero-terminated text ends the comparison at its terminator at the latest.
 bool LeadBeginsAt(const WideChar* units, const WideChar* lead) {
   std::size_t matched = 0;
-  while (lead[matched] != 0 && AsciiLower(units[matched]) == lead[matched]) ++matched;
+  while (lead[matched] != 0 && pattern::FoldAscii(units[matched]) == lead[matched]) ++matched;
   return lead[matched] == 0;
 }
 
-// Eight units as one value, and eight flags.
-using EightUnits = std::uint16_t __attribute__((vector_size(16)));
-using EightFlags = std::int16_t __attribute__((vector_size(16)));
-
-EightUnits LooselyEight(const WideChar* units) {
-  EightUnits eight;
-  std::memcpy(&eight, units, sizeof eight);
-  return eight | 0x20;
-}
-
-bool AnyFlag(EightFlags flags) {
-  std::uint64_t halves[2];
-  std::memcpy(halves, &flags, sizeof halves);
-  return (halves[0] | halves[1]) != 0;
-}
-
-// One lead looked for: its first two units loosely (zero once found or
-// when not looked for: no unit is zero loosely), and where it was found.
+// One lead looked for: the keys of its first two units (zero once found
+// or when not looked for: no unit's key is zero), and where it was found.
 struct LeadScan {
   const WideChar* lead;
   std::size_t at = WideString::npos;
-  WideChar first = lead == nullptr ? 0 : Loosely(lead[0]);
-  WideChar second = lead == nullptr ? 0 : Loosely(lead[1]);
+  WideChar first = lead == nullptr ? 0 : PrefilterKey(lead[0]);
+  WideChar second = lead == nullptr ? 0 : PrefilterKey(lead[1]);
+
+  // Flags for those of the eight units whose key and the next unit's key
+  // are the lead's first two.
+  __m128i MayBegin(__m128i here, __m128i next) const {
+    return _mm_and_si128(_mm_cmpeq_epi16(here, _mm_set1_epi16(static_cast<short>(first))),
+                         _mm_cmpeq_epi16(next, _mm_set1_epi16(static_cast<short>(second))));
+  }
 
   // Where the lead first begins among the units from `block` to `end`,
   // if anywhere; eight units go together while `end` is eight further.
   void CheckBlock(const WideChar* units, std::size_t block, std::size_t end) {
     std::size_t start = block;
     for (; end - start >= 8; start += 8) {
-      if (AnyFlag((LooselyEight(units + start) == first) & (LooselyEight(units + start + 1) == second)) &&
+      if (AnyFlag(MayBegin(PrefilterKeys(units + start), PrefilterKeys(units + start + 1))) &&
           CheckUnits(units, start, start + 8)) {
         return;
       }
@@ -99,7 +100,8 @@ struct LeadScan {
 
   bool CheckUnits(const WideChar* units, std::size_t from, std::size_t to) {
     for (std::size_t start = from; start < to; ++start) {
-      if (Loosely(units[start]) == first && Loosely(units[start + 1]) == second && LeadBeginsAt(units + start, lead)) {
+      if (PrefilterKey(units[start]) == first && PrefilterKey(units[start + 1]) == second &&
+          LeadBeginsAt(units + start, lead)) {
         at = start;
         first = 0;
         return true;
@@ -112,12 +114,13 @@ struct LeadScan {
 // Which of two leads may begin among kScanBlock units (the unit after
 // them readable), tested eight units at a time.
 void TestBlock(const WideChar* units, const LeadScan* scans, bool* maybe) {
-  EightFlags one = {}, other = {};
+  __m128i one = _mm_setzero_si128();
+  __m128i other = _mm_setzero_si128();
   for (std::size_t i = 0; i < kScanBlock; i += 8) {
-    const EightUnits here = LooselyEight(units + i);
-    const EightUnits next = LooselyEight(units + i + 1);
-    one |= (here == scans[0].first) & (next == scans[0].second);
-    other |= (here == scans[1].first) & (next == scans[1].second);
+    const __m128i here = PrefilterKeys(units + i);
+    const __m128i next = PrefilterKeys(units + i + 1);
+    one = _mm_or_si128(one, scans[0].MayBegin(here, next));
+    other = _mm_or_si128(other, scans[1].MayBegin(here, next));
   }
   maybe[0] = AnyFlag(one);
   maybe[1] = AnyFlag(other);

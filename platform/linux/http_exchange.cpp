@@ -95,11 +95,13 @@ DWORD HttpExchange::ReceiveHead(ResponseHead& head, std::size_t allowance, const
     }
     if (end != std::string::npos || inbox_.size() > allowance)
       return ERROR_WINHTTP_INVALID_SERVER_RESPONSE;
-    if (budget.Spent()) return ERROR_WINHTTP_TIMEOUT;
     bool closed = false;
-    DWORD result = stream_.ReceiveSome(inbox_, kReceiveChunk, closed, budget.LeftMs());
+    DWORD result = stream_.ReceiveSome(inbox_, kReceiveChunk, closed);
     if (result != ERROR_SUCCESS) return result;
     if (closed) return inbox_.empty() ? ERROR_WINHTTP_CONNECTION_ERROR : ERROR_WINHTTP_INVALID_SERVER_RESPONSE;
+    // The whole head's bound is checked as data comes in, as WinHTTP does:
+    // the wait in progress when it passes is not cut short.
+    if (budget.Spent()) return ERROR_WINHTTP_TIMEOUT;
   }
 }
 

@@ -154,12 +154,12 @@ bool TcpStream::PeerHasHungUp() const {
   return poll(&entry, 1, 0) > 0 && (entry.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0;
 }
 
-DWORD TcpStream::ReceiveSome(std::string& into, std::size_t limit, bool& closed, int waitLimitMs) {
+DWORD TcpStream::ReceiveSome(std::string& into, std::size_t limit, bool& closed) {
   closed = false;
   if (fd_ < 0) return ERROR_WINHTTP_CONNECTION_ERROR;
-  if (tls_.Active()) return tls_.ReceiveSome(into, std::min(limit, kReceiveBufferBytes), closed, waitLimitMs);
+  if (tls_.Active()) return tls_.ReceiveSome(into, std::min(limit, kReceiveBufferBytes), closed);
   for (;;) {
-    int ready = WaitForSocket(fd_, POLLIN, ShorterWait(PollTimeout(timeouts_.receiveMs), waitLimitMs));
+    int ready = WaitForSocket(fd_, POLLIN, PollTimeout(timeouts_.receiveMs));
     if (ready == 0) return ERROR_WINHTTP_TIMEOUT;
     if (ready < 0) return ERROR_WINHTTP_CONNECTION_ERROR;
     // Received on the stack, so only the bytes that came are appended:

@@ -37,9 +37,8 @@ class TcpStream {
 
   // Appends at most `limit` (and at most kReceiveBufferBytes) bytes once
   // some arrive. `closed` tells that the peer ended the stream (nothing
-  // appended then). The wait ends with the receive time-out or after
-  // `waitLimitMs` (a poll() argument, -1: none), whichever comes first.
-  DWORD ReceiveSome(std::string& into, std::size_t limit, bool& closed, int waitLimitMs = -1);
+  // appended then). The wait ends with the receive time-out.
+  DWORD ReceiveSome(std::string& into, std::size_t limit, bool& closed);
 
   // True once the peer has closed its side or the connection has failed.
   bool PeerHasHungUp() const;

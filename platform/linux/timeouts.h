@@ -12,16 +12,13 @@ struct Timeouts {
   int sendMs = 30000;
   int receiveMs = 30000;
   // The whole response head, however many reads it takes (the request
-  // option WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT); 0: no bound beyond
-  // each read's.
+  // option WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT), checked as data
+  // comes in; 0: no bound beyond each read's.
   int receiveResponseMs = 0;
 };
 
 // A time-out as a poll() argument: 0 and -1 mean "wait without limit".
 inline int PollTimeout(int ms) { return ms <= 0 ? -1 : ms; }
-
-// The shorter of two poll() arguments, -1 being the longest.
-inline int ShorterWait(int a, int b) { return a < 0 ? b : (b < 0 ? a : (a < b ? a : b)); }
 
 // One bound over several waits together.
 class WaitBudget {

@@ -171,12 +171,11 @@ DWORD TlsChannel::Start(int fd, const std::string& host, DWORD securityFlags, co
 }
 
 // After an OpenSSL call that did not complete: waits for what it needs
-// (reads within the receive time-out and `readLimitMs`, writes within the
-// send time-out).
-TlsChannel::Step TlsChannel::Continue(int result, int readLimitMs) {
+// (reads within the receive time-out, writes within the send time-out).
+TlsChannel::Step TlsChannel::Continue(int result) {
   switch (SSL_get_error(objects_->ssl.get(), result)) {
     case SSL_ERROR_WANT_READ: {
-      int ready = WaitForSocket(fd_, POLLIN, ShorterWait(PollTimeout(timeouts_.receiveMs), readLimitMs));
+      int ready = WaitForSocket(fd_, POLLIN, PollTimeout(timeouts_.receiveMs));
       return ready > 0 ? Step::Again : ready == 0 ? Step::TimedOut : Step::Failed;
     }
     case SSL_ERROR_WANT_WRITE: {
@@ -208,7 +207,7 @@ DWORD TlsChannel::SendAll(const char* data, std::size_t size) {
   return ERROR_SUCCESS;
 }
 
-DWORD TlsChannel::ReceiveSome(std::string& into, std::size_t limit, bool& closed, int waitLimitMs) {
+DWORD TlsChannel::ReceiveSome(std::string& into, std::size_t limit, bool& closed) {
   closed = false;
   if (!Active()) return ERROR_WINHTTP_CONNECTION_ERROR;
   char buffer[16 * 1024];  // one TLS record at most
@@ -219,7 +218,7 @@ DWORD TlsChannel::ReceiveSome(std::string& into, std::size_t limit, bool& closed
       into.append(buffer, static_cast<std::size_t>(got));
       return ERROR_SUCCESS;
     }
-    Step step = Continue(got, waitLimitMs);
+    Step step = Continue(got);
     if (step == Step::Again) continue;
     if (step == Step::Closed) {
       closed = true;

@@ -34,7 +34,7 @@ class TlsChannel {
   DWORD SendAll(const char* data, std::size_t size);
   // As TcpStream::ReceiveSome; the peer's close, with or without its
   // close_notify, ends the stream.
-  DWORD ReceiveSome(std::string& into, std::size_t limit, bool& closed, int waitLimitMs = -1);
+  DWORD ReceiveSome(std::string& into, std::size_t limit, bool& closed);
 
   // Frees the TLS objects; the socket is left to its owner.
   void End();
@@ -43,7 +43,7 @@ class TlsChannel {
   struct Objects;
   enum class Step { Again, Closed, TimedOut, Failed };
 
-  Step Continue(int result, int readLimitMs = -1);
+  Step Continue(int result);
 
   std::unique_ptr<Objects> objects_;
   int fd_ = -1;

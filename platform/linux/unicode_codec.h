@@ -12,22 +12,17 @@ namespace winhttp_linux {
 
 constexpr char16_t kReplacement = 0xFFFD;
 
-// The steps UTF-8 decoding may take: the widest this machine runs, or the
-// portable ones alone. Both give the same result.
-enum class Utf8Steps { Widest, Portable };
-
 // The UTF-16 units `bytes` decode to. Invalid sequences become one U+FFFD
 // per maximal ill-formed subpart; `sawInvalid` tells whether any did.
 // Never more than `count`.
-std::size_t Utf8DecodedUnits(const unsigned char* bytes, std::size_t count, bool& sawInvalid,
-                             Utf8Steps steps = Utf8Steps::Widest);
+std::size_t Utf8DecodedUnits(const unsigned char* bytes, std::size_t count, bool& sawInvalid);
 
 // Decodes into `out`, which has room for `room` units; `units` tells how
 // many were written and `sawInvalid` as above. False when the text does not
 // fit: `out` then holds its longest prefix of whole characters, and nothing
 // past that prefix is written.
 bool DecodeUtf8Into(const unsigned char* bytes, std::size_t count, char16_t* out, std::size_t room,
-                    std::size_t& units, bool& sawInvalid, Utf8Steps steps = Utf8Steps::Widest);
+                    std::size_t& units, bool& sawInvalid);
 
 // One unit per byte into `out` (room for `count`); 0x80-0x9F as in
 // Windows-1252 where assigned.

@@ -65,6 +65,7 @@ struct PacedServer {
   // (when set) at this moment exactly.
   std::optional<long> endsAtMs;
 };
+void PrintTo(const PacedServer& server, std::ostream* out) { *out << server.name; }
 
 class DocumentedBound : public ::testing::TestWithParam<PacedServer> {};
 
