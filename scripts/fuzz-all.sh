@@ -6,7 +6,8 @@
 # findings per target; crash-*/timeout-* files are left in
 # build-hardening-fuzz/findings/<target>/.
 # Usage: scripts/fuzz-all.sh [seconds per target, default 120] [target...]
-# (all four targets when none is named)
+# (all four targets when none is named). FUZZ_SEED=n makes every target
+# take the same choices on each run (default 0: a fresh seed each run).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-120}
@@ -43,7 +44,7 @@ for target in "${targets[@]}"; do
   echo "== $target for ${seconds}s"
   # New inputs go to a scratch corpus, so the kept one stays small.
   set +e
-  "$binary" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len="${max_len[$target]}" \
+  "$binary" -max_total_time="$seconds" -seed="${FUZZ_SEED:-0}" -timeout=10 -rss_limit_mb=2048 -max_len="${max_len[$target]}" \
     -print_final_stats=1 -artifact_prefix="$findings/" "$scratch" "${corpus[$target]}" >"$log" 2>&1
   rc=$?
   set -e
