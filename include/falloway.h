@@ -30,10 +30,14 @@
  * auto-configuration script, which Windows looks up without a time-out,
  * is looked up only while 120 s of the deadline are left; a lookup that
  * takes longer ends the call as soon as it returns.
- * What ends a call earlier: a reply (any HTTP status), a refused or failed
- * connection on all three attempts, three attempts whose wait ran into its
- * time-out, or a reply cut short (a body that stalls for 30 s, ends before
- * its announced length or exceeds 16 MiB).
+ * A reply is a whole final response: an interim (1xx) response, a response
+ * head over 64 KiB and a head that ended before its blank line are failed
+ * attempts. Each attempt goes out on a connection of its own, never kept,
+ * so nothing a server sends after one answer is taken for a later one.
+ * What ends a call earlier: a reply (any final HTTP status), a refused or
+ * failed connection on all three attempts, three attempts whose wait ran into
+ * its time-out, or a reply cut short (a body that stalls for 30 s, ends
+ * before its announced length or exceeds 16 MiB).
  *
  * Repeated delivery: when a response is lost after the request went out,
  * the POST is retried, so the server may receive the same request twice
